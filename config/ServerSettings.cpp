@@ -1,0 +1,8 @@
+#include "config/ServerSettings.h"
+
+ServerSettings& Settings() {
+    static ServerSettings settings;
+    return settings;
+}
+
+void SetDefaultSettings() { Settings() = ServerSettings{}; }

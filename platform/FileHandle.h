@@ -1,0 +1,53 @@
+#pragma once
+// Files through the drive table: drive-form paths ("C:\docs\a.txt") are mapped onto
+// the host, other paths (host paths of the program's own files, temporary files)
+// pass unchanged.
+#include <cstddef>
+#include <string_view>
+
+namespace platform {
+
+// Why a file could not be reached: the logic tells "missing" from "refused".
+enum class FileError { None, Missing, Refused, Other };
+
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int descriptor) : descriptor_(descriptor) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    FileHandle(FileHandle&& other) noexcept : descriptor_(other.Release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+
+    [[nodiscard]] bool IsOpen() const { return descriptor_ >= 0; }
+    [[nodiscard]] int Descriptor() const { return descriptor_; }
+    int Release();
+    void Close();
+
+    // Bytes read; 0 at the end of the file or when the handle is not open; -1 on error.
+    long Read(void* buffer, std::size_t count);
+    // Writes every byte; false when the write failed or was short.
+    bool WriteAll(std::string_view bytes);
+
+private:
+    int descriptor_ = -1;
+};
+
+enum class PathKind { Missing, File, Directory };
+
+struct PathStatus {
+    PathKind kind = PathKind::Missing;
+    FileError error = FileError::Missing;  // why it is missing (None when it exists)
+};
+
+// Only regular files and directories exist for the server: devices, pipes and
+// sockets would block or misbehave when read, so they count as missing.
+PathStatus GetPathStatus(std::string_view path);
+
+FileHandle OpenFileForRead(std::string_view path, FileError* error = nullptr);
+// Creates or truncates (mode 0644 before the umask).
+FileHandle CreateFileForWrite(std::string_view path, FileError* error = nullptr);
+bool DeleteFile(std::string_view path);
+
+}  // namespace platform
