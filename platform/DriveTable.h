@@ -26,9 +26,12 @@ public:
     explicit DriveTable(std::vector<Drive> drives);
 
     // nullopt when the text is not a valid table (the caller reports it).
-    static std::optional<DriveTable> Parse(std::string_view spec);
-    // From the text of /proc/self/mounts.
+    static std::optional<DriveTable> Parse(std::string_view text);
+    // From the text of /proc/self/mounts; removable block devices are found in /sys.
     static DriveTable FromMounts(std::string_view mountsText);
+    // Whether the device of a mount ("/dev/sdb1") sits on a removable disk.
+    using RemovableDeviceProbe = bool (*)(std::string_view device);
+    static DriveTable FromMounts(std::string_view mountsText, RemovableDeviceProbe isRemovableDevice);
     // PELLORA_DRIVES when set and valid, else the mount table.
     static DriveTable FromEnvironment();
 
@@ -37,10 +40,12 @@ public:
 
     // "X:" or "X:\rest" becomes the drive's root plus rest with '\' turned into '/'.
     // nullopt for an unknown drive or a ".." component (which would climb above the
-    // root). Paths that are not in drive form pass unchanged.
+    // root). Host-absolute paths pass unchanged; any other path is refused.
     [[nodiscard]] std::optional<std::string> MapToHost(std::string_view path) const;
 
 private:
+    static const Drive* Find(const std::vector<Drive>& drives, char letter);
+
     std::vector<Drive> drives_;  // in letter order
 };
 

@@ -1,0 +1,57 @@
+#include "core/Application.h"
+
+int Application::Run() {
+    server.SetWorkPending();
+    platform::Message message;
+    for (;;) {
+        if (!server.WorkPending()) {
+            if (queue_.Get(message) != 1) break;
+        } else if (!queue_.Peek(message, true)) {
+            OnIdle();
+            continue;
+        }
+        if (message.id == platform::kQuitMessage) break;
+        WindowProcedure(message);
+    }
+    return message.id == platform::kQuitMessage ? static_cast<int>(message.first) : 0;
+}
+
+int Application::OnIdle() {
+    server.PumpConnections();
+    return 0;
+}
+
+std::int64_t Application::WindowProcedure(const platform::Message& message) {
+    switch (message.id) {
+        case platform::kSocketEventMessage:
+            OnSocketEvent(message);
+            server.SetWorkPending();
+            return 0;
+        case platform::kTimerMessage:
+            queue_.KillTimer(static_cast<std::uint32_t>(message.first));
+            server.SetWorkPending();
+            return 0;
+        case platform::kChildExitedMessage:
+            server.SetWorkPending();
+            return 0;
+        default:
+            return windowLogic_ != nullptr ? windowLogic_->Handle(message) : 0;
+    }
+}
+
+void Application::OnSocketEvent(const platform::Message& message) {
+    const int socket = static_cast<int>(message.first);
+    switch (message.second & 0xFFFF) {
+        case platform::kSocketRead:
+            server.OnReadable(socket);
+            break;
+        case platform::kSocketAccept:
+            server.OnAccept();
+            break;
+        case platform::kSocketClose:
+            server.OnPeerClosed(socket);
+            break;
+        default:
+            break;  // a socket that can take data again: the pump goes on with it
+    }
+}

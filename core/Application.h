@@ -1,0 +1,33 @@
+#pragma once
+// The process frame: the message loop with its idle pump on the one thread.
+#include <cstdint>
+
+#include "core/Server.h"
+#include "platform/Message.h"
+#include "platform/MessageQueue.h"
+
+// The rest of the main window's message handling (menu commands, destruction).
+class WindowLogic {
+public:
+    virtual ~WindowLogic() = default;
+    virtual std::int64_t Handle(const platform::Message& message) = 0;
+};
+
+class Application {
+public:
+    explicit Application(platform::MessageQueue& queue) : queue_(queue) {}
+    void SetWindowLogic(WindowLogic* logic) { windowLogic_ = logic; }
+
+    // The message loop: returns the exit code carried by the quit message.
+    int Run();
+    int OnIdle();
+    std::int64_t WindowProcedure(const platform::Message& message);
+
+    Server server;
+
+private:
+    void OnSocketEvent(const platform::Message& message);
+
+    platform::MessageQueue& queue_;
+    WindowLogic* windowLogic_ = nullptr;
+};

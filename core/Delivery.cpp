@@ -1,0 +1,228 @@
+// Delivery: one step of one connection per pump pass. A send the socket cannot take
+// now keeps its rest in the connection; the next piece is read only when it is gone.
+#include <algorithm>
+#include <string>
+
+#include "cgi/CgiGateway.h"
+#include "config/ServerSettings.h"
+#include "core/DateText.h"
+#include "core/ErrorPage.h"
+#include "core/Server.h"
+#include "platform/Clock.h"
+#include "request/AccessControl.h"
+#include "request/ContentTypes.h"
+#include "request/Router.h"
+
+namespace {
+
+constexpr std::size_t kHeaderCapacity = 512;
+using HeaderText = FixedString<kHeaderCapacity>;
+
+constexpr std::string_view kClientRefusedMessage = "Your ip address is not allowed by the server.";
+
+HeaderText FullHeader(std::string_view contentType) {
+    HeaderText header("HTTP/1.0 200 OK\r\nDate: ");
+    header.Append(CurrentDateText());
+    header.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: ");
+    header.Append(contentType);
+    header.Append("\r\n\r\n");
+    return header;
+}
+
+// For CGI output that brings its own header lines and empty line.
+HeaderText ShortCgiHeader() {
+    HeaderText header("HTTP/1.0 200 OK\r\nDate: ");
+    header.Append(CurrentDateText());
+    header.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\n");
+    return header;
+}
+
+bool OutputBringsHeader(std::string_view outputName) {
+    platform::FileHandle output = platform::OpenFileForRead(outputName);
+    std::array<char, 10> start{};
+    const long count = output.Read(start.data(), start.size());
+    return count >= 7 && std::string_view(start.data(), 7) == "Content";
+}
+
+bool DeletesAfterSending(ResponseKind kind) {
+    return kind == ResponseKind::TempPage || kind == ResponseKind::CgiOutput;
+}
+
+}  // namespace
+
+int Server::StepConnection(Connection* connection) {
+    if (connection == nullptr) return -1;
+    const int socket = connection->socket.Descriptor();
+    if (!connection->unsent.Empty()) {
+        const SendOutcome flushed = Flush(*connection);
+        if (flushed == SendOutcome::Failed) {
+            RemoveConnection(socket);
+            return 0;
+        }
+    }
+    if (IdleTooLong(*connection)) {
+        RemoveConnection(socket);
+        return 0;
+    }
+    if (!connection->unsent.Empty()) return 0;
+
+    SendOutcome sent = SendOutcome::Complete;
+    switch (connection->state) {
+        case ConnectionState::AwaitingRequest:
+        case ConnectionState::ReceivingHeader:
+            break;
+        case ConnectionState::RequestReceived:
+            StepReceived(*connection);
+            break;
+        case ConnectionState::ReceivingBody:
+            StepBody(*connection);
+            break;
+        case ConnectionState::RunningCgi:
+            PollCgiRun(*connection);
+            break;
+        case ConnectionState::ResponseReady:
+            sent = PrepareResponse(*connection);
+            connection->state = ConnectionState::SendingResponse;
+            break;
+        case ConnectionState::SendingResponse:
+            sent = SendPiece(*connection);
+            break;
+        case ConnectionState::Finished:
+            FinishConnection(*connection);
+            return 0;
+    }
+    // A hard send error ends the response; the client is gone.
+    if (sent == SendOutcome::Failed) RemoveConnection(socket);
+    return 0;
+}
+
+void Server::StepReceived(Connection& connection) {
+    if (CheckClientAddress(Settings(), connection.clientIp) != 0) {
+        SetErrorPage(connection, kForbidden, kClientRefusedMessage);
+    } else if (connection.responseKind != ResponseKind::Text) {
+        RouteRequest(connection);
+    }
+    if (connection.state != ConnectionState::RunningCgi && connection.state != ConnectionState::ReceivingBody) {
+        connection.state = ConnectionState::ResponseReady;
+    }
+}
+
+void Server::StepBody(Connection& connection) {
+    if (connection.contentLength > connection.bodyReceived) return;
+    if (connection.cgiRun) connection.cgiRun->bodyFile.Close();
+    if (CheckClientAddress(Settings(), connection.clientIp) != 0) {
+        SetErrorPage(connection, kForbidden, kClientRefusedMessage);
+        connection.cgiRun.reset();  // deletes the body file
+    } else if (connection.responseKind == ResponseKind::Text) {
+        connection.cgiRun.reset();
+    } else {
+        RunCgiRequest(connection);
+    }
+    if (connection.state != ConnectionState::RunningCgi) connection.state = ConnectionState::ResponseReady;
+}
+
+// Opens the file to send before any header goes out, so a file that cannot be read
+// gets an error page instead of a 200 with an empty body.
+bool Server::OpenResponseBody(Connection& connection) {
+    platform::FileError error = platform::FileError::None;
+    connection.file = platform::OpenFileForRead(connection.responseText, &error);
+    if (connection.file.IsOpen()) return true;
+    connection.responseFile.Delete();
+    if (connection.responseKind != ResponseKind::File) {
+        SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
+    } else if (error == platform::FileError::Refused) {
+        SetErrorPageForMethod(connection, kForbidden, "The file can not be read.");
+    } else {
+        SetErrorPageForMethod(connection, kNotFound, kNotFoundMessage);
+    }
+    return false;
+}
+
+SendOutcome Server::PrepareResponse(Connection& connection) {
+    if (connection.responseKind == ResponseKind::None) {
+        // A handler that set no answer: the client hears so instead of hanging.
+        SetErrorPageForMethod(connection, kInternalError, "The server has no answer to this request.");
+    }
+    if (connection.responseKind == ResponseKind::Text) return SendOutcome::Complete;
+    if (!OpenResponseBody(connection)) return SendOutcome::Complete;
+
+    HeaderText header;
+    if (connection.responseKind == ResponseKind::File) {
+        FixedString<256> contentType;
+        LookupContentType(connection.responseText, contentType);
+        header = FullHeader(contentType);
+    } else if (connection.responseKind == ResponseKind::CgiOutput && OutputBringsHeader(connection.responseText)) {
+        header = ShortCgiHeader();
+    } else {
+        header = FullHeader("text/html");
+    }
+    if (connection.method == RequestMethod::Head) {
+        connection.file.Close();
+        connection.responseFile.Delete();
+        connection.responseText.Assign(header);
+        connection.responseKind = ResponseKind::Text;
+        return SendOutcome::Complete;
+    }
+    connection.bytesSent += static_cast<std::int64_t>(header.Length());
+    return Transmit(connection, header);
+}
+
+SendOutcome Server::SendPiece(Connection& connection) {
+    switch (connection.responseKind) {
+        case ResponseKind::None:
+            return SendOutcome::Complete;
+        case ResponseKind::Text:
+            connection.bytesSent += static_cast<std::int64_t>(connection.responseText.Length());
+            connection.state = ConnectionState::Finished;
+            return Transmit(connection, connection.responseText);
+        case ResponseKind::File:
+        case ResponseKind::TempPage:
+        case ResponseKind::CgiOutput:
+            break;
+    }
+    OutgoingBytes& out = connection.unsent;
+    const long count = connection.file.Read(out.bytes.data(), kPieceSize);
+    out.begin = 0;
+    out.end = count > 0 ? static_cast<std::size_t>(count) : 0;
+    connection.bytesSent += static_cast<std::int64_t>(out.end);
+    if (out.end < kPieceSize) {
+        connection.state = ConnectionState::Finished;
+        connection.file.Close();
+        if (DeletesAfterSending(connection.responseKind)) connection.responseFile.Delete();
+    }
+    return Flush(connection);
+}
+
+void Server::FinishConnection(Connection& connection) {
+    connection.socket.DiscardPendingInput();
+    RemoveConnection(connection.socket.Descriptor());
+}
+
+bool Server::IdleTooLong(const Connection& connection) const {
+    const Wait wait = WaitsFor(connection);
+    if (wait != Wait::ClientBytes && wait != Wait::SocketRoom) return false;
+    return platform::TickCount() - connection.lastProgressTick >= idleLimitMs_;
+}
+
+SendOutcome Server::Transmit(Connection& connection, std::string_view bytes) {
+    OutgoingBytes& out = connection.unsent;
+    const std::size_t length = std::min(bytes.size(), out.bytes.size());
+    std::copy_n(bytes.data(), length, out.bytes.data());
+    out.begin = 0;
+    out.end = length;
+    return Flush(connection);
+}
+
+SendOutcome Server::Flush(Connection& connection) {
+    OutgoingBytes& out = connection.unsent;
+    while (!out.Empty()) {
+        const std::string_view rest = out.Rest();
+        const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size());
+        if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::Pending;
+        if (sent.status != platform::IoStatus::Done) return SendOutcome::Failed;
+        out.begin += sent.count;
+        connection.lastProgressTick = platform::TickCount();
+    }
+    out.begin = out.end = 0;
+    return SendOutcome::Complete;
+}

@@ -1,0 +1,200 @@
+#include "core/Server.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "config/ServerSettings.h"
+#include "core/ErrorPage.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+constexpr std::string_view kErrorCaption = "Pellora Error";
+constexpr std::string_view kOffLineStatus = "Server Off-Line";
+
+std::string WithPort(const char* format, std::int32_t port) {
+    std::array<char, 128> text{};
+    std::snprintf(text.data(), text.size(), format, static_cast<int>(port));
+    return text.data();
+}
+
+platform::Readiness ReadinessFor(Wait wait) {
+    switch (wait) {
+        case Wait::ClientBytes:
+        case Wait::Child:  // a client that goes away while its program runs ends the run
+            return platform::Readiness::Read;
+        case Wait::SocketRoom:
+            return platform::Readiness::Write;
+        case Wait::Nothing:
+            return platform::Readiness::None;
+    }
+    return platform::Readiness::None;
+}
+
+}  // namespace
+
+Server::~Server() { StopListening(); }
+
+void Server::Attach(platform::Window* window, platform::MessageQueue* queue) {
+    window_ = window;
+    queue_ = queue;
+}
+
+void Server::ReportStartFailure(std::string_view message, std::string_view title) {
+    platform::ShowMessageBox(kErrorCaption, message, platform::MessageIcon::Exclamation);
+    if (window_ == nullptr) return;
+    window_->SetTitle(title);
+    if (window_->HasStatusBar()) window_->SetStatusText(0, kOffLineStatus);
+}
+
+int Server::StartListening() {
+    const std::int32_t port = Settings().Port;
+    if (window_ == nullptr || queue_ == nullptr) {
+        ReportStartFailure("Server initialization failed.", "Pellora - [Off-Line]");
+        return -1;
+    }
+    listener_ = platform::Socket::CreateStream();
+    if (!listener_.IsOpen()) {
+        ReportStartFailure("Server initialization failed.", "Pellora - [Off-Line]");
+        return -1;
+    }
+    if (!listener_.Bind(port)) {
+        listener_.Close();
+        ReportStartFailure(WithPort("Server initialization failed:\r\nCould not bind to port %d.", port),
+                           "Pellora - [Off-Line]");
+        return -1;
+    }
+    if (!listener_.Listen(kListenBacklog)) {
+        listener_.Close();
+        ReportStartFailure(WithPort("Server initialization failed:\r\nCould not listen to port %d.", port),
+                           "Pellora [Off-Line]");
+        return -1;
+    }
+    queue_->WatchListener(listener_.Descriptor());
+    window_->SetTitle(WithPort("Pellora [Port:%d]", port));
+    if (window_->HasStatusBar()) window_->SetStatusText(0, WithPort("Listening on Port: [%d]", port));
+    return 0;
+}
+
+int Server::StopListening() {
+    for (auto& slot : table_) {
+        if (!slot) continue;
+        if (queue_ != nullptr) queue_->StopWatching(slot->socket.Descriptor());
+        slot.reset();  // closes the socket; its files and temporary files go with it
+    }
+    if (listener_.IsOpen()) {
+        if (queue_ != nullptr) queue_->StopWatching(listener_.Descriptor());
+        listener_.Close();
+    }
+    return 0;
+}
+
+int Server::OnAccept() {
+    std::string address;
+    platform::Socket client = listener_.Accept(address);
+    if (!client.IsOpen()) return -1;
+    auto connection = std::make_unique<Connection>(std::move(client), address, platform::TickCount());
+    Connection* added = connection.get();
+    if (!AddConnection(std::move(connection))) return 0;
+    WatchConnection(*added);
+    return 0;
+}
+
+// Every slot is taken: the client hears why at once instead of waiting unserved.
+void Server::RefuseBusyClient(platform::Socket& client) {
+    Connection refusal(platform::Socket(), "", 0);
+    SetErrorPage(refusal, kServiceUnavailable, "The server is busy serving other clients. Try again later.");
+    client.Send(refusal.responseText.CStr(), refusal.responseText.Length());
+    client.DiscardPendingInput();
+    client.Close();
+}
+
+int Server::OnPeerClosed(int socket) {
+    RemoveConnection(socket);
+    return 0;
+}
+
+Connection* Server::FindConnection(int socket) {
+    for (auto& slot : table_) {
+        if (slot && slot->socket.Descriptor() == socket) return slot.get();
+    }
+    return nullptr;
+}
+
+bool Server::AddConnection(std::unique_ptr<Connection> connection) {
+    for (auto& slot : table_) {
+        if (!slot) {
+            slot = std::move(connection);
+            return true;
+        }
+    }
+    RefuseBusyClient(connection->socket);
+    return false;
+}
+
+void Server::RemoveConnection(int socket) {
+    for (auto& slot : table_) {
+        if (slot && slot->socket.Descriptor() == socket) {
+            if (queue_ != nullptr) queue_->StopWatching(socket);
+            slot.reset();
+            return;
+        }
+    }
+}
+
+void Server::WatchConnection(Connection& connection) {
+    if (queue_ != nullptr) queue_->WatchSocket(connection.socket.Descriptor(), ReadinessFor(WaitsFor(connection)));
+}
+
+int Server::LiveConnections() const {
+    return static_cast<int>(std::count_if(table_.begin(), table_.end(), [](const auto& slot) { return slot != nullptr; }));
+}
+
+void Server::PumpConnections() {
+    for (;;) {
+        int live = 0;
+        int waiting = 0;
+        bool waitsOnChild = false;
+        for (auto& slot : table_) {
+            if (!slot) continue;
+            StepConnection(slot.get());
+            if (!slot) continue;
+            ++live;
+            const Wait wait = WaitsFor(*slot);
+            if (wait != Wait::Nothing) ++waiting;
+            waitsOnChild = waitsOnChild || wait == Wait::Child;
+            WatchConnection(*slot);
+        }
+        if (live == 0) {
+            workPending_ = false;
+            queue_->KillTimer(kPumpTimerId);
+            return;
+        }
+        if (waiting == live) {
+            // Nothing can progress until a client, a socket or a child says so; the
+            // timer looks at running programs and at clients that went silent.
+            workPending_ = false;
+            queue_->SetTimer(kPumpTimerId, NextWakeUp(waitsOnChild));
+            return;
+        }
+        workPending_ = true;
+        platform::Message message;
+        if (queue_->Peek(message, false)) return;
+    }
+}
+
+std::uint32_t Server::NextWakeUp(bool waitsOnChild) const {
+    std::uint32_t wakeUp = waitsOnChild ? kPumpTimerMs : idleLimitMs_;
+    const std::uint32_t now = platform::TickCount();
+    for (const auto& slot : table_) {
+        if (!slot) continue;
+        const Wait wait = WaitsFor(*slot);
+        if (wait != Wait::ClientBytes && wait != Wait::SocketRoom) continue;
+        const std::uint32_t idle = now - slot->lastProgressTick;
+        const std::uint32_t left = idle >= idleLimitMs_ ? 1 : idleLimitMs_ - idle;
+        wakeUp = std::min(wakeUp, left);
+    }
+    return std::max<std::uint32_t>(wakeUp, 1);
+}

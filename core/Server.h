@@ -1,0 +1,84 @@
+#pragma once
+// The listening socket and the table of 16 connection slots, the idle pump that
+// steps every live connection, reception and delivery.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "core/Connection.h"
+#include "platform/MessageQueue.h"
+#include "platform/Socket.h"
+#include "platform/Window.h"
+
+inline constexpr int kConnectionSlots = 16;
+inline constexpr int kListenBacklog = 5;
+inline constexpr std::uint32_t kPumpTimerId = 1;
+inline constexpr std::uint32_t kPumpTimerMs = 250;
+// A connection that makes no progress for this long while it waits for its client
+// is closed, so stalled clients cannot hold the slots for ever.
+inline constexpr std::uint32_t kDefaultIdleLimitMs = 60000;
+
+enum class SendOutcome { Complete, Pending, Failed };
+
+class Server {
+public:
+    Server() = default;
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Where socket events and the pump timer go, and where titles and status texts show.
+    void Attach(platform::Window* window, platform::MessageQueue* queue);
+    void SetIdleLimit(std::uint32_t milliseconds) { idleLimitMs_ = milliseconds; }
+
+    int StartListening();
+    int StopListening();
+    int OnAccept();
+    int OnPeerClosed(int socket);
+    int OnReadable(int socket);
+
+    Connection* FindConnection(int socket);
+    bool AddConnection(std::unique_ptr<Connection> connection);
+    void RemoveConnection(int socket);
+
+    void PumpConnections();
+    int StepConnection(Connection* connection);
+
+    [[nodiscard]] bool WorkPending() const { return workPending_; }
+    void SetWorkPending() { workPending_ = true; }
+    [[nodiscard]] platform::Window* MainWindow() const { return window_; }
+    [[nodiscard]] int LiveConnections() const;
+
+    int running = 0;  // 1 while the server is meant to be listening
+
+private:
+    void ReportStartFailure(std::string_view message, std::string_view title);
+    void RefuseBusyClient(platform::Socket& client);
+    void WatchConnection(Connection& connection);
+    std::uint32_t NextWakeUp(bool waitsOnChild) const;
+
+    // Reception.
+    int ParseRequest(Connection& connection, std::string_view block);
+    void TakeHeaderBytes(Connection& connection, std::string_view bytes);
+    void TakeBodyBytes(Connection& connection, std::string_view bytes);
+    void RefuseRequestHeader(Connection& connection);
+
+    // Delivery.
+    void StepReceived(Connection& connection);
+    void StepBody(Connection& connection);
+    SendOutcome PrepareResponse(Connection& connection);
+    SendOutcome SendPiece(Connection& connection);
+    void FinishConnection(Connection& connection);
+    bool IdleTooLong(const Connection& connection) const;
+    SendOutcome Transmit(Connection& connection, std::string_view bytes);
+    SendOutcome Flush(Connection& connection);
+    bool OpenResponseBody(Connection& connection);
+
+    platform::Window* window_ = nullptr;
+    platform::MessageQueue* queue_ = nullptr;
+    platform::Socket listener_;
+    std::array<std::unique_ptr<Connection>, kConnectionSlots> table_{};
+    bool workPending_ = true;
+    std::uint32_t idleLimitMs_ = kDefaultIdleLimitMs;
+};

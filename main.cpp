@@ -1,0 +1,45 @@
+// Wires the parts together: the queue, the window, the application and its server.
+#include <cstdlib>
+#include <string>
+
+#include "config/Startup.h"
+#include "core/Application.h"
+#include "platform/HostInfo.h"
+#include "platform/MessageQueue.h"
+#include "platform/TerminationSignals.h"
+#include "platform/Window.h"
+#include "ui/MainWindow.h"
+#include "ui/MenuCommands.h"
+
+namespace {
+
+// Tests shorten the idle limit for silent clients with PELLORA_IDLE_SECONDS.
+void ApplyIdleLimit(Server& server) {
+    const char* seconds = std::getenv("PELLORA_IDLE_SECONDS");
+    if (seconds == nullptr) return;
+    const long value = std::strtol(seconds, nullptr, 10);
+    if (value > 0 && value <= 3600) server.SetIdleLimit(static_cast<std::uint32_t>(value * 1000));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::TerminationSignals signals;
+    auto queue = platform::MessageQueue::Create();
+    if (!queue) return 0;
+
+    std::optional<std::string> optionsFile = FindOptionsFileArgument(argc, argv);
+    if (optionsFile) optionsFile = platform::AbsoluteHostPath(*optionsFile);
+
+    platform::HeadlessWindow window;
+    Application application(*queue);
+    MainWindow mainWindow(application.server, *queue, window, optionsFile);
+    application.SetWindowLogic(&mainWindow);
+    // SIGINT and SIGTERM do what the Exit command does.
+    if (signals.Descriptor() >= 0) {
+        queue->WatchDescriptor(signals.Descriptor(), platform::Message{platform::kCommandMessage, kCommandExit, 0});
+    }
+    ApplyIdleLimit(application.server);
+    mainWindow.OnCreate();
+    return application.Run();
+}

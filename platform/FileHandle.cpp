@@ -1,0 +1,159 @@
+#include "platform/FileHandle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "platform/DriveTable.h"
+
+namespace platform {
+namespace {
+
+// The host name of a path, or nothing when it names no place (unknown drive, "..",
+// or a NUL byte that the kernel would silently cut the name at).
+std::optional<std::string> HostPath(std::string_view path) {
+    std::optional<std::string> host = TheDriveTable().MapToHost(path);
+    if (host && host->find('\0') != std::string::npos) return std::nullopt;
+    return host;
+}
+
+FileError ErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return FileError::Missing;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return FileError::Refused;
+        default:
+            return FileError::Other;
+    }
+}
+
+void Report(FileError* error, FileError value) {
+    if (error != nullptr) *error = value;
+}
+
+// A descriptor opened with O_NONBLOCK (so that opening a pipe cannot hang) goes back
+// to blocking reads and writes.
+bool ClearNonBlocking(int descriptor) {
+    int flags = fcntl(descriptor, F_GETFL);
+    return flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+int OpenRetryingOnSignal(const std::string& path, int flags, mode_t mode = 0) {
+    int descriptor;
+    do {
+        descriptor = open(path.c_str(), flags, mode);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+// Only a regular file reads to an end; a directory is refused as Windows refuses it,
+// pipes and devices do not exist for the server.
+FileError ErrorForNonRegular(int descriptor) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) return ErrorFromErrno(errno);
+    if (S_ISREG(status.st_mode)) return FileError::None;
+    return S_ISDIR(status.st_mode) ? FileError::Refused : FileError::Missing;
+}
+
+}  // namespace
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        descriptor_ = other.Release();
+    }
+    return *this;
+}
+
+int FileHandle::Release() {
+    int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor;
+}
+
+void FileHandle::Close() {
+    // No retry on EINTR: Linux has released the descriptor either way.
+    if (IsOpen()) close(Release());
+}
+
+long FileHandle::Read(void* buffer, std::size_t count) {
+    if (!IsOpen()) return 0;
+    ssize_t got;
+    do {
+        got = read(descriptor_, buffer, count);
+    } while (got < 0 && errno == EINTR);
+    return static_cast<long>(got);
+}
+
+bool FileHandle::WriteAll(std::string_view bytes) {
+    if (!IsOpen()) return false;
+    while (!bytes.empty()) {
+        ssize_t written = write(descriptor_, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+PathStatus GetPathStatus(std::string_view path) {
+    std::optional<std::string> host = HostPath(path);
+    if (!host) return {PathKind::Missing, FileError::Missing};
+    struct stat status {};
+    if (stat(host->c_str(), &status) != 0) return {PathKind::Missing, ErrorFromErrno(errno)};
+    if (S_ISREG(status.st_mode)) return {PathKind::File, FileError::None};
+    if (S_ISDIR(status.st_mode)) return {PathKind::Directory, FileError::None};
+    return {PathKind::Missing, FileError::Missing};
+}
+
+FileHandle OpenFileForRead(std::string_view path, FileError* error) {
+    std::optional<std::string> host = HostPath(path);
+    if (!host) {
+        Report(error, FileError::Missing);
+        return FileHandle{};
+    }
+    FileHandle file(OpenRetryingOnSignal(*host, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.IsOpen()) {
+        Report(error, ErrorFromErrno(errno));
+        return FileHandle{};
+    }
+    FileError refusal = ErrorForNonRegular(file.Descriptor());
+    if (refusal == FileError::None && !ClearNonBlocking(file.Descriptor())) refusal = FileError::Other;
+    Report(error, refusal);
+    return refusal == FileError::None ? std::move(file) : FileHandle{};
+}
+
+FileHandle CreateFileForWrite(std::string_view path, FileError* error) {
+    std::optional<std::string> host = HostPath(path);
+    if (!host) {
+        Report(error, FileError::Missing);
+        return FileHandle{};
+    }
+    // A pipe nobody reads would hang the open; O_NONBLOCK makes it fail instead.
+    constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    FileHandle file(OpenRetryingOnSignal(*host, flags, 0644));
+    if (!file.IsOpen() || !ClearNonBlocking(file.Descriptor())) {
+        Report(error, ErrorFromErrno(errno));
+        return FileHandle{};
+    }
+    Report(error, FileError::None);
+    return file;
+}
+
+bool DeleteFile(std::string_view path) {
+    std::optional<std::string> host = HostPath(path);
+    return host && unlink(host->c_str()) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,248 @@
+#include "platform/MessageQueue.h"
+
+#include <sys/epoll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <ctime>
+
+namespace platform {
+namespace {
+
+std::uint64_t MonotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+bool IsSocketEvent(const Message& message) { return message.id == kSocketEventMessage; }
+
+Readiness EventFlag(std::int64_t event) {
+    return event == kSocketWrite ? Readiness::Write : Readiness::Read;
+}
+
+}  // namespace
+
+std::unique_ptr<MessageQueue> MessageQueue::Create() {
+    const int epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (epoll < 0) return nullptr;
+    const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timer < 0) {
+        close(epoll);
+        return nullptr;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = timer;
+    if (epoll_ctl(epoll, EPOLL_CTL_ADD, timer, &event) != 0) {
+        close(timer);
+        close(epoll);
+        return nullptr;
+    }
+    return std::unique_ptr<MessageQueue>(new MessageQueue(epoll, timer));
+}
+
+MessageQueue::MessageQueue(int epoll, int timerDescriptor) : epoll_(epoll), timerDescriptor_(timerDescriptor) {}
+
+MessageQueue::~MessageQueue() {
+    close(timerDescriptor_);
+    close(epoll_);
+}
+
+int MessageQueue::Get(Message& message) {
+    while (queue_.empty()) {
+        if (!Collect(-1)) return -1;
+    }
+    message = TakeFront();
+    return message.id == kQuitMessage ? 0 : 1;
+}
+
+bool MessageQueue::Peek(Message& message, bool remove) {
+    if (queue_.empty()) Collect(0);
+    if (queue_.empty()) return false;
+    message = remove ? TakeFront() : queue_.front();
+    return true;
+}
+
+void MessageQueue::Post(const Message& message) { queue_.push_back(message); }
+
+void MessageQueue::PostQuit(int exitCode) {
+    Post(Message{kQuitMessage, static_cast<std::uint64_t>(exitCode), 0});
+}
+
+void MessageQueue::SetTimer(std::uint32_t id, std::uint32_t milliseconds) {
+    Timer& timer = timers_[id];
+    timer.interval = milliseconds;
+    timer.due = MonotonicMilliseconds() + milliseconds;
+    ScheduleTimerDescriptor();
+}
+
+void MessageQueue::KillTimer(std::uint32_t id) {
+    if (timers_.erase(id) > 0) ScheduleTimerDescriptor();
+}
+
+void MessageQueue::WatchListener(int socket) {
+    Watch watch;
+    watch.kind = WatchKind::Listener;
+    watch.wanted = Readiness::Read;
+    watches_[socket] = watch;
+    epoll_event event{};
+    event.data.fd = socket;
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+    Arm(socket, watches_[socket]);
+}
+
+void MessageQueue::WatchSocket(int socket, Readiness wanted) {
+    auto found = watches_.find(socket);
+    if (found == watches_.end()) {
+        Watch watch;
+        watch.wanted = wanted;
+        watches_[socket] = watch;
+        epoll_event event{};
+        event.data.fd = socket;
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+        Arm(socket, watches_[socket]);
+        return;
+    }
+    if (found->second.wanted != wanted) {
+        found->second.wanted = wanted;
+        interestChanged_ = true;
+    }
+}
+
+void MessageQueue::WatchDescriptor(int descriptor, const Message& message) {
+    Watch watch;
+    watch.kind = WatchKind::Descriptor;
+    watch.wanted = Readiness::Read;
+    watch.message = message;
+    watches_[descriptor] = watch;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = descriptor;
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, descriptor, &event);
+    watches_[descriptor].armed = EPOLLIN;
+}
+
+void MessageQueue::StopWatching(int descriptor) {
+    Forget(descriptor);
+    std::erase_if(queue_, [descriptor](const Message& message) {
+        return IsSocketEvent(message) && message.first == static_cast<std::uint64_t>(descriptor);
+    });
+}
+
+void MessageQueue::Forget(int descriptor) {
+    if (watches_.erase(descriptor) > 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, descriptor, nullptr);
+}
+
+bool MessageQueue::Collect(int timeoutMs) {
+    ApplyInterest();
+    std::array<epoll_event, 64> events{};
+    const int count = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), timeoutMs);
+    if (count < 0) return errno == EINTR;
+    for (int i = 0; i < count; ++i) {
+        if (events[i].data.fd == timerDescriptor_) {
+            PostDueTimers();
+        } else {
+            PostReady(events[i].data.fd, events[i].events);
+        }
+    }
+    return true;
+}
+
+void MessageQueue::ApplyInterest() {
+    if (!interestChanged_) return;
+    interestChanged_ = false;
+    for (auto& [descriptor, watch] : watches_) Arm(descriptor, watch);
+}
+
+void MessageQueue::Arm(int descriptor, Watch& watch) {
+    if (watch.kind == WatchKind::Descriptor) return;
+    const Readiness live = watch.wanted & ~watch.undelivered;
+    std::uint32_t events = 0;
+    if (Has(live, Readiness::Read)) events |= EPOLLIN;
+    if (Has(live, Readiness::Write)) events |= EPOLLOUT;
+    if (events == watch.armed) return;
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = descriptor;
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, descriptor, &event);
+    watch.armed = events;
+}
+
+void MessageQueue::PostReady(int descriptor, std::uint32_t events) {
+    auto found = watches_.find(descriptor);
+    if (found == watches_.end()) return;
+    Watch& watch = found->second;
+    const auto post = [&](std::int64_t event) {
+        queue_.push_back(Message{kSocketEventMessage, static_cast<std::uint64_t>(descriptor), event});
+        watch.undelivered = watch.undelivered | EventFlag(event);
+    };
+    switch (watch.kind) {
+        case WatchKind::Descriptor:
+            queue_.push_back(watch.message);
+            Forget(descriptor);
+            return;
+        case WatchKind::Listener:
+            if (events & EPOLLIN) post(kSocketAccept);
+            break;
+        case WatchKind::Socket:
+            if (events & (EPOLLERR | EPOLLHUP)) {
+                // A reset or hang-up: the last event of this socket.
+                queue_.push_back(Message{kSocketEventMessage, static_cast<std::uint64_t>(descriptor), kSocketClose});
+                Forget(descriptor);
+                return;
+            }
+            if ((events & EPOLLIN) && Has(watch.wanted, Readiness::Read)) post(kSocketRead);
+            if ((events & EPOLLOUT) && Has(watch.wanted, Readiness::Write)) post(kSocketWrite);
+            break;
+    }
+    Arm(descriptor, watch);
+}
+
+void MessageQueue::PostDueTimers() {
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] const ssize_t ignored = read(timerDescriptor_, &expirations, sizeof expirations);
+    const std::uint64_t now = MonotonicMilliseconds();
+    for (auto& [id, timer] : timers_) {
+        if (timer.due > now) continue;
+        if (!timer.waiting) {
+            queue_.push_back(Message{kTimerMessage, id, 0});
+            timer.waiting = true;
+        }
+        timer.due = now + timer.interval;
+    }
+    ScheduleTimerDescriptor();
+}
+
+void MessageQueue::ScheduleTimerDescriptor() {
+    std::uint64_t earliest = 0;
+    for (const auto& [id, timer] : timers_) {
+        if (earliest == 0 || timer.due < earliest) earliest = timer.due;
+    }
+    itimerspec spec{};
+    if (earliest != 0) {
+        spec.it_value.tv_sec = static_cast<time_t>(earliest / 1000);
+        spec.it_value.tv_nsec = static_cast<long>(earliest % 1000) * 1000000L;
+    }
+    timerfd_settime(timerDescriptor_, TFD_TIMER_ABSTIME, &spec, nullptr);
+}
+
+Message MessageQueue::TakeFront() {
+    Message message = queue_.front();
+    queue_.pop_front();
+    if (IsSocketEvent(message)) {
+        auto found = watches_.find(static_cast<int>(message.first));
+        if (found != watches_.end()) {
+            found->second.undelivered = found->second.undelivered & ~EventFlag(message.second);
+            interestChanged_ = true;
+        }
+    } else if (message.id == kTimerMessage) {
+        auto found = timers_.find(static_cast<std::uint32_t>(message.first));
+        if (found != timers_.end()) found->second.waiting = false;
+    }
+    return message;
+}
+
+}  // namespace platform

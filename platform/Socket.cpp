@@ -1,0 +1,92 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+namespace platform {
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        descriptor_ = other.descriptor_;
+        other.descriptor_ = -1;
+    }
+    return *this;
+}
+
+Socket Socket::CreateStream() {
+    return Socket(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+}
+
+bool Socket::Bind(std::int32_t port) {
+    if (port < 0 || port > 65535) return false;
+    // Lets a restarted server take its port back while old connections linger in
+    // TIME_WAIT; a port held by a live listener still fails to bind.
+    const int on = 1;
+    setsockopt(descriptor_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    return bind(descriptor_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Socket::Listen(int backlog) { return listen(descriptor_, backlog) == 0; }
+
+Socket Socket::Accept(std::string& clientAddress) const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    const int accepted = accept4(descriptor_, reinterpret_cast<sockaddr*>(&address), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (accepted < 0) return Socket();
+    // Small header and page pieces go out at once rather than waiting for an ACK.
+    const int on = 1;
+    setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    std::array<char, INET_ADDRSTRLEN> text{};
+    inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());
+    clientAddress = text.data();
+    return Socket(accepted);
+}
+
+IoResult Socket::Receive(void* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t count = recv(descriptor_, buffer, capacity, 0);
+        if (count > 0) return {IoStatus::Done, static_cast<std::size_t>(count)};
+        if (count == 0) return {IoStatus::PeerClosed, 0};
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoStatus::WouldBlock, 0};
+        return {IoStatus::Failed, 0};
+    }
+}
+
+IoResult Socket::Send(const void* bytes, std::size_t length) {
+    for (;;) {
+        const ssize_t count = send(descriptor_, bytes, length, MSG_NOSIGNAL);
+        if (count >= 0) return {IoStatus::Done, static_cast<std::size_t>(count)};
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoStatus::WouldBlock, 0};
+        return {IoStatus::Failed, 0};
+    }
+}
+
+void Socket::DiscardPendingInput() {
+    std::array<char, 4096> sink{};
+    for (int round = 0; round < 16; ++round) {
+        if (Receive(sink.data(), sink.size()).status != IoStatus::Done) return;
+    }
+}
+
+void Socket::Close() {
+    if (descriptor_ >= 0) {
+        close(descriptor_);
+        descriptor_ = -1;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+// Non-blocking IPv4 TCP sockets. "Would block" is a result, not an error.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class IoStatus { Done, WouldBlock, PeerClosed, Failed };
+
+struct IoResult {
+    IoStatus status = IoStatus::Failed;
+    std::size_t count = 0;
+};
+
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(int descriptor) : descriptor_(descriptor) {}
+    ~Socket() { Close(); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    Socket(Socket&& other) noexcept : descriptor_(other.descriptor_) { other.descriptor_ = -1; }
+    Socket& operator=(Socket&& other) noexcept;
+
+    // A stream socket of the Internet family, non-blocking; not open on failure.
+    static Socket CreateStream();
+    // Any local address and `port`; false when it is taken or out of range.
+    bool Bind(std::int32_t port);
+    bool Listen(int backlog);
+    // One waiting client, with its address as dotted-quad text; not open when none.
+    Socket Accept(std::string& clientAddress) const;
+
+    IoResult Receive(void* buffer, std::size_t capacity);
+    IoResult Send(const void* bytes, std::size_t length);
+    // Reads and drops what the client has sent and we did not read, so that closing
+    // does not reset the connection before the client has read our response.
+    void DiscardPendingInput();
+
+    [[nodiscard]] bool IsOpen() const { return descriptor_ >= 0; }
+    [[nodiscard]] int Descriptor() const { return descriptor_; }
+    void Close();
+
+private:
+    int descriptor_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#include "request/DrivePath.h"
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool HasDrivePrefix(std::string_view path) {
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+}  // namespace
+
+DrivePathResult NormalizeDrivePath(std::string_view path, PathText& normalized) {
+    if (!HasDrivePrefix(path)) return DrivePathResult::NotDriveForm;
+    const std::string_view rest = path.substr(2);
+    if (!rest.empty() && rest.front() != '\\') return DrivePathResult::NotDriveForm;
+
+    std::vector<std::string_view> components;
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find('\\', start);
+        if (end == std::string_view::npos) end = rest.size();
+        const std::string_view component = rest.substr(start, end - start);
+        if (component == "..") {
+            if (!components.empty()) components.pop_back();
+        } else if (!component.empty() && component != ".") {
+            components.push_back(component);
+        }
+        start = end + 1;
+    }
+    std::string result(path.substr(0, 2));
+    for (const std::string_view component : components) {
+        result += '\\';
+        result += component;
+    }
+    return normalized.Assign(result) ? DrivePathResult::Normalized : DrivePathResult::TooLong;
+}
+
+std::string DrivePathToUrlPath(std::string_view path) {
+    std::string url;
+    url.reserve(path.size() + 1);
+    if (path.size() > 1 && path[1] == ':') {
+        url.push_back('/');
+        url.push_back(path[0]);
+        path.remove_prefix(2);
+    }
+    for (const char c : path) url.push_back(c == '\\' ? '/' : c);
+    return url;
+}

@@ -1,0 +1,147 @@
+#include "request/RootAndDirectory.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "config/ServerSettings.h"
+#include "core/DateText.h"
+#include "core/ErrorPage.h"
+#include "core/HtmlText.h"
+#include "core/TextHelpers.h"
+#include "platform/FileHandle.h"
+#include "platform/HostInfo.h"
+#include "request/DrivePath.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 10> kBuiltinImages = {
+    "file_htm.gif", "file_txt.gif", "file_img.gif", "file_aud.gif", "file_vid.gif",
+    "file_app.gif", "file.gif",     "dir.gif",      "home.gif",     "upload.gif"};
+
+void SetNotFoundAnswer(Connection& connection, std::string_view message) {
+    SetErrorPageForMethod(connection, kNotFound, message);
+}
+
+bool IsPlainHost(std::string_view host) {
+    if (host.empty() || host.size() > 255) return false;
+    for (const char c : host) {
+        const bool allowed = std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_' ||
+                             c == '[' || c == ']' || c == ':';
+        if (!allowed) return false;
+    }
+    return true;
+}
+
+std::string WithoutPort(std::string_view host) {
+    if (host.starts_with('[')) {
+        const std::size_t close = host.find(']');
+        return std::string(close == std::string_view::npos ? host : host.substr(0, close + 1));
+    }
+    return std::string(host.substr(0, host.find(':')));
+}
+
+std::string Printed(const char* format, const std::string& host, int port, const std::string& path) {
+    std::string text(host.size() + path.size() + 64, '\0');
+    const int length = std::snprintf(text.data(), text.size(), format, host.c_str(), port, path.c_str());
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return text;
+}
+
+}  // namespace
+
+std::string RedirectHost(std::string_view request) {
+    HeaderValueText value;
+    if (GetHeaderValue(request, "\nHost:", value) == 0 || GetHeaderValue(request, "\nhost:", value) == 0) {
+        const std::string host = WithoutPort(value);
+        if (IsPlainHost(host)) return host;
+    }
+    return platform::HostName();
+}
+
+int WriteRedirect(std::string_view path, Connection& connection) {
+    const std::string urlPath = DrivePathToUrlPath(path);
+    const std::string host = RedirectHost(connection.request);
+    const int port = Settings().Port;
+    const std::string location = port == 80 ? "Location: http://" + host + urlPath
+                                            : Printed("Location: http://%s:%d%s", host, port, urlPath);
+    ResponseText& text = connection.responseText;
+    text.Assign("HTTP/1.0 302 Redirection\r\nDate: ");
+    text.Append(CurrentDateText());
+    text.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\n");
+    text.Append(location);
+    text.Append("\r\n\r\n");
+    if (connection.method != RequestMethod::Head) {
+        text.Append("<HTML><TITLE>Redirection</TITLE><BODY><H1>Redirection</H1>This document can be found <A HREF=\"");
+        text.Append(HtmlEscape(Printed("http://%s:%d%s", host, port, urlPath)));
+        text.Append("\">elsewhere.</A></BODY></HTML>");
+    }
+    return 0;
+}
+
+int ServeRootRequest(Connection& connection) {
+    const ServerSettings& settings = Settings();
+    switch (settings.RootOption) {
+        case kRootDriveIndex:
+            SetUnavailableFeaturePage(connection, "The drive index");
+            return 0;
+        case kRootFile:
+            if (settings.RootFile.Empty()) {
+                SetNotFoundAnswer(connection, "The index file name is not valid.");
+            } else {
+                WriteRedirect(settings.RootFile, connection);
+                connection.responseKind = ResponseKind::Text;
+            }
+            return 0;
+        case kRootError:
+            SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to root.");
+            return 0;
+        default:
+            return 0;  // no answer: delivery answers with its 500 page
+    }
+}
+
+int ServeDirectoryRequest(Connection& connection, std::string_view path) {
+    const ServerSettings& settings = Settings();
+    const std::int32_t option = settings.DirOption;
+    if (option == kDirIndexElseListing || option == kDirIndexElseError) {
+        PathText candidate(path);
+        const bool fits = candidate.Append('\\') && candidate.Append(settings.DirFile);
+        if (fits && !settings.DirFile.Empty() &&
+            platform::GetPathStatus(candidate).kind == platform::PathKind::File) {
+            connection.responseText.Assign(candidate);
+            connection.responseKind = ResponseKind::File;
+            return 0;
+        }
+        if (option == kDirIndexElseError) {
+            SetNotFoundAnswer(connection, "The index file can not be found.");
+            return 0;
+        }
+    }
+    switch (option) {
+        case kDirListing:
+        case kDirIndexElseListing:
+            SetUnavailableFeaturePage(connection, "Directory listing");
+            return 0;
+        case kDirError:
+            SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to directories.");
+            return 0;
+        default:
+            return 0;  // no answer: delivery answers with its 500 page
+    }
+}
+
+int ServeBuiltinImage(Connection& connection, std::string_view name) {
+    bool known = false;
+    for (const std::string_view image : kBuiltinImages) known = known || image == name;
+    if (!known) {
+        SetErrorPageForMethod(connection, kBadRequest, "The server doesn't understand such a request.");
+        return -1;
+    }
+    std::string path = platform::ExecutablePath();
+    path = path.substr(0, path.rfind('/') + 1) + "images/" + std::string(name);
+    connection.responseText.Assign(path);
+    connection.responseKind = ResponseKind::File;
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "request/Router.h"
+
+#include <string>
+
+#include "cgi/CgiGateway.h"
+#include "cgi/upload/UploadPage.h"
+#include "config/ServerSettings.h"
+#include "core/ErrorPage.h"
+#include "platform/FileHandle.h"
+#include "request/AccessControl.h"
+#include "request/DrivePath.h"
+#include "request/RootAndDirectory.h"
+
+namespace {
+
+int RefuseMalformed(Connection& connection) {
+    SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
+    return -1;
+}
+
+int NotFound(Connection& connection) {
+    SetErrorPageForMethod(connection, kNotFound, kNotFoundMessage);
+    return -1;
+}
+
+std::string WithBackslashes(std::string_view text) {
+    std::string converted(text);
+    for (char& c : converted) {
+        if (c == '/') c = '\\';
+    }
+    return converted;
+}
+
+// '/docs/a.txt' is sent to the drive form of the same path under the document root.
+int RedirectIntoDocumentRoot(Connection& connection, std::string_view url) {
+    std::string_view root = Settings().RootDir;
+    if (root.empty()) return NotFound(connection);
+    if (root.back() == '\\') root.remove_suffix(1);
+    PathText path;
+    if (!path.Assign(std::string(root) + WithBackslashes(url))) return RefuseMalformed(connection);
+    WriteRedirect(path, connection);
+    connection.responseKind = ResponseKind::Text;
+    return 0;
+}
+
+// '/c/docs/a.txt' names 'c:\docs\a.txt'.
+int ServeDrivePath(Connection& connection, std::string_view url) {
+    std::string path;
+    if (url.size() > 1 && url.front() == '/') {
+        path = std::string(1, url[1]) + ":" + std::string(url.substr(2));
+    } else {
+        path = url;
+    }
+    if (!path.empty() && path.back() == '/') path.pop_back();
+    PathText local;
+    switch (NormalizeDrivePath(WithBackslashes(path), local)) {
+        case DrivePathResult::Normalized:
+            break;
+        case DrivePathResult::NotDriveForm:
+            return NotFound(connection);
+        case DrivePathResult::TooLong:
+            return RefuseMalformed(connection);
+    }
+    if (CheckDirectoryAccess(Settings(), local) != 0) {
+        SetErrorPageForMethod(connection, kForbidden, "This directory is not allowed for access.");
+        return -1;
+    }
+    if (local.View().find('*') != std::string_view::npos) {
+        SetUnavailableFeaturePage(connection, "Wildcard directory listing");
+        return -1;
+    }
+    const platform::PathStatus status = platform::GetPathStatus(local);
+    if (status.kind == platform::PathKind::Missing) return NotFound(connection);
+    if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);
+    connection.responseText.Assign(local);
+    connection.responseKind = ResponseKind::File;
+    return 0;
+}
+
+}  // namespace
+
+int RouteRequest(Connection& connection) {
+    UrlText url;
+    if (ExtractUrl(connection.request, url) < 0) return RefuseMalformed(connection);
+    const std::string_view target = url;
+    if (target.starts_with("/@upload.htm")) return ServeUploadPage(connection, target.substr(2));
+    if (target.starts_with("/@")) return ServeBuiltinImage(connection, target.substr(2));
+    if (target.find('?') != std::string_view::npos) return RunCgiRequest(connection);
+    if (target == "/") return ServeRootRequest(connection);
+    if (target.size() > 2 && target[2] != '/') return RedirectIntoDocumentRoot(connection, target);
+    return ServeDrivePath(connection, target);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// A real server over a drive C that the test fills, and the checks every such test
+// ends with: a clean exit on SIGTERM and no temporary file left behind.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "config/ServerSettings.h"
+#include "tests/support/RawClient.h"
+#include "tests/support/ServerProcess.h"
+#include "tests/support/TestDirectory.h"
+
+class ServerFixture : public ::testing::Test {
+protected:
+    void StartServer() {
+        server = std::make_unique<ServerProcess>(settings, "C=" + drive.Path());
+        for (const auto& [name, value] : environment) server->SetEnvironment(name, value);
+        ASSERT_TRUE(server->Start()) << server->Stdout() << server->Stderr();
+    }
+
+    void TearDown() override {
+        if (!server || !server->Running()) return;
+        EXPECT_EQ(server->Stop(), 0);
+        EXPECT_TRUE(server->TemporaryFiles().empty()) << "temporary files left behind";
+    }
+
+    std::string Request(std::string_view request) const { return Exchange(server->Port(), request); }
+    std::string Get(std::string_view url) const {
+        return Request("GET " + std::string(url) + " HTTP/1.0\r\nUser-Agent: test\r\n\r\n");
+    }
+
+    TestDirectory drive;
+    ServerSettings settings;
+    std::map<std::string, std::string> environment;
+    std::unique_ptr<ServerProcess> server;
+};
+
+// The exact bytes of an error page.
+inline std::string ErrorPageBytes(std::string_view status, std::string_view message) {
+    return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: text/html\r\n\r\n<body><h1>HTTP/1.0 " +
+           std::string(status) + "</h1>" + std::string(message) + "</body>";
+}
+
+inline std::string HeaderOnlyErrorBytes(std::string_view status) {
+    return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: text/html\r\n\r\n";
+}
+
+// The success header, its date line matched by shape.
+inline bool IsSuccessHeader(const std::string& head, const std::string& contentType) {
+    static const std::regex kDateLine("Date: [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n");
+    std::smatch date;
+    if (!std::regex_search(head, date, kDateLine)) return false;
+    return head == "HTTP/1.0 200 OK\r\n" + date.str() + "Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: " +
+                       contentType + "\r\n\r\n";
+}

@@ -1,0 +1,134 @@
+#include "tests/support/ServerProcess.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "config/OptionsFile.h"
+
+int FreePort() {
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+ServerProcess::ServerProcess(ServerSettings settings, std::string drives, bool keepPort)
+    : settings_(std::move(settings)), drives_(std::move(drives)) {
+    if (!keepPort) settings_.Port = FreePort();
+    optionsFile_ = home_.WriteFile("server.opt", FormatOptionsFile(settings_));
+    tempDirectory_ = home_.MakeDirectory("tmp");
+    home_.MakeDirectory("config");
+}
+
+ServerProcess::~ServerProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool ServerProcess::Start() {
+    return StartAndWaitFor("Listening on Port: [" + std::to_string(settings_.Port) + "]");
+}
+
+bool ServerProcess::StartAndWaitFor(const std::string& text) {
+    std::vector<std::string> arguments = arguments_.value_or(std::vector<std::string>{optionsFile_});
+    arguments.insert(arguments.begin(), PELLORA_BINARY);
+    std::map<std::string, std::string> environment = environment_;
+    environment["PELLORA_DRIVES"] = drives_;
+    environment["PELLORA_HEADLESS"] = "1";
+    environment["TMPDIR"] = tempDirectory_;
+    environment["XDG_CONFIG_HOME"] = home_ / "config";
+    environment["HOME"] = home_.Path();
+    const std::string out = home_ / "stdout.txt";
+    const std::string err = home_ / "stderr.txt";
+
+    // Everything the child needs is made before fork: after it, only plain system calls.
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (environment.count(text.substr(0, text.find('='))) == 0) entries.push_back(text);
+    }
+    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int errFile = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(nullInput, 0);
+        dup2(outFile, 1);
+        dup2(errFile, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(outFile);
+    close(errFile);
+    close(nullInput);
+    return WaitForOutput(text, std::chrono::seconds(10));
+}
+
+bool ServerProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Stdout().find(text) != std::string::npos) return true;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+int ServerProcess::Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+std::string ServerProcess::Stdout() const { return ReadWholeFile(home_ / "stdout.txt"); }
+std::string ServerProcess::Stderr() const { return ReadWholeFile(home_ / "stderr.txt"); }
+
+int ServerProcess::OpenDescriptors() const {
+    return static_cast<int>(TestDirectory::List("/proc/" + std::to_string(pid_) + "/fd").size());
+}
+
+std::vector<std::string> ServerProcess::TemporaryFiles() const { return TestDirectory::List(tempDirectory_); }
+
+bool ServerProcess::WaitForDescriptors(int count, std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (OpenDescriptors() <= count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}

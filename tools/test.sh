@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs the whole suite twice: a plain build, then under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/build.sh build
+(cd build && ctest --output-on-failure -j2 --timeout 600)
+bash tools/build.sh build-asan -DPELLORA_SANITIZE=ON
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2 --timeout 900)

@@ -1,0 +1,13 @@
+#pragma once
+#include <cstdint>
+
+// Command ids of the main window's menu.
+inline constexpr std::uint64_t kCommandExit = 40001;
+inline constexpr std::uint64_t kCommandAbout = 40002;
+inline constexpr std::uint64_t kCommandOptions = 40007;
+inline constexpr std::uint64_t kCommandReadme = 40008;
+inline constexpr std::uint64_t kCommandSaveOptionsAs = 40009;
+inline constexpr std::uint64_t kCommandLoadOptions = 40010;
+inline constexpr std::uint64_t kCommandHelpTopics = 40013;
+inline constexpr std::uint64_t kCommandStopServer = 40014;
+inline constexpr std::uint64_t kCommandStartServer = 40015;
