@@ -23,7 +23,10 @@ int Server::OnReadable(int socket) {
     const Wait wait = WaitsFor(*connection);
     // Once the request is whole, further bytes are not read; only a client that
     // goes away while its program runs still matters.
-    if (wait != Wait::ClientBytes && wait != Wait::Child) return 0;
+    if (wait != Wait::ClientBytes && wait != Wait::Child) {
+        WatchConnection(*connection);
+        return 0;
+    }
 
     std::array<char, kReceiveBlock + 1> block{};
     const platform::IoResult received = connection->socket.Receive(block.data(), kReceiveBlock);
@@ -54,6 +57,8 @@ int Server::OnReadable(int socket) {
         case ConnectionState::Finished:
             break;  // counted, then dropped
     }
+    // What the connection waits for may have changed with these bytes.
+    WatchConnection(*connection);
     return 0;
 }
 

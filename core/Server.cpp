@@ -94,6 +94,7 @@ int Server::StopListening() {
 int Server::OnAccept() {
     std::string address;
     platform::Socket client = listener_.Accept(address);
+    queue_->WatchListener(listener_.Descriptor());
     if (!client.IsOpen()) return -1;
     auto connection = std::make_unique<Connection>(std::move(client), address, platform::TickCount());
     Connection* added = connection.get();

@@ -84,6 +84,11 @@ void MessageQueue::KillTimer(std::uint32_t id) {
 }
 
 void MessageQueue::WatchListener(int socket) {
+    auto found = watches_.find(socket);
+    if (found != watches_.end()) {
+        Rearm(found->second, Readiness::Read);
+        return;
+    }
     Watch watch;
     watch.kind = WatchKind::Listener;
     watch.wanted = Readiness::Read;
@@ -106,10 +111,14 @@ void MessageQueue::WatchSocket(int socket, Readiness wanted) {
         Arm(socket, watches_[socket]);
         return;
     }
-    if (found->second.wanted != wanted) {
-        found->second.wanted = wanted;
-        interestChanged_ = true;
-    }
+    Rearm(found->second, wanted);
+}
+
+void MessageQueue::Rearm(Watch& watch, Readiness wanted) {
+    if (watch.wanted == wanted && watch.undelivered == Readiness::None) return;
+    watch.wanted = wanted;
+    watch.undelivered = Readiness::None;
+    interestChanged_ = true;
 }
 
 void MessageQueue::WatchDescriptor(int descriptor, const Message& message) {
@@ -232,13 +241,7 @@ void MessageQueue::ScheduleTimerDescriptor() {
 Message MessageQueue::TakeFront() {
     Message message = queue_.front();
     queue_.pop_front();
-    if (IsSocketEvent(message)) {
-        auto found = watches_.find(static_cast<int>(message.first));
-        if (found != watches_.end()) {
-            found->second.undelivered = found->second.undelivered & ~EventFlag(message.second);
-            interestChanged_ = true;
-        }
-    } else if (message.id == kTimerMessage) {
+    if (message.id == kTimerMessage) {
         auto found = timers_.find(static_cast<std::uint32_t>(message.first));
         if (found != timers_.end()) found->second.waiting = false;
     }

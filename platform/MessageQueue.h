@@ -1,8 +1,9 @@
 #pragma once
 // The one queue of the one thread: posted messages, socket events and timers over
-// epoll. Socket readiness is delivered as socket event messages; an event is not
-// posted again for a socket until its message has been taken from the queue, so a
-// slow handler never floods the queue (as a window's asynchronous select behaves).
+// epoll. Socket readiness is delivered as socket event messages. Once an event has
+// been posted for a socket, that socket stays quiet until its owner watches it
+// again, having acted on it (read, sent, accepted); so readiness that nobody acts on
+// yet can neither flood the queue nor keep the loop from its idle work.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -33,10 +34,12 @@ public:
     void SetTimer(std::uint32_t id, std::uint32_t milliseconds);
     void KillTimer(std::uint32_t id);
 
-    // A listening socket: an accept event while clients wait.
+    // A listening socket: an accept event while clients wait. Call it again after
+    // each accept.
     void WatchListener(int socket);
     // A connected socket: read and write events as wanted; a reset or hang-up is a
-    // close event, after which the socket is no longer watched.
+    // close event, after which the socket is no longer watched. Call it again after
+    // acting on an event.
     void WatchSocket(int socket, Readiness wanted);
     // Forgets a socket or descriptor and drops its messages that wait in the queue.
     // Call it before the descriptor is closed.
@@ -69,6 +72,7 @@ private:
     bool Collect(int timeoutMs);
     void ApplyInterest();
     void Arm(int descriptor, Watch& watch);
+    void Rearm(Watch& watch, Readiness wanted);
     void PostReady(int descriptor, std::uint32_t events);
     void PostDueTimers();
     void ScheduleTimerDescriptor();

@@ -31,8 +31,7 @@ TEST_F(Connections, AStalledReaderDoesNotHoldUpOtherClients) {
     drive.WriteFile("small.txt", "small");
     StartServer();
     RawClient stalled;
-    stalled.Connect(server->Port());
-    stalled.ShrinkReceiveBuffer();
+    stalled.Connect(server->Port(), true);
     stalled.Send("GET /c/big.bin HTTP/1.0\r\n\r\n");
     std::this_thread::sleep_for(300ms);  // its socket fills up
     const auto start = std::chrono::steady_clock::now();

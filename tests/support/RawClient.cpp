@@ -14,9 +14,13 @@ RawClient::~RawClient() { Close(); }
 
 RawClient::RawClient(RawClient&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
 
-bool RawClient::Connect(int port) {
+bool RawClient::Connect(int port, bool smallReceiveBuffer) {
     Close();
     descriptor_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (smallReceiveBuffer) {
+        const int size = 4096;
+        setsockopt(descriptor_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -68,11 +72,6 @@ bool RawClient::ClosedByServer(std::chrono::milliseconds limit) {
         const ssize_t got = recv(descriptor_, block.data(), block.size(), 0);
         if (got <= 0) return true;
     }
-}
-
-void RawClient::ShrinkReceiveBuffer() {
-    const int size = 4096;
-    setsockopt(descriptor_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
 void RawClient::Reset() {

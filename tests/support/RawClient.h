@@ -13,7 +13,9 @@ public:
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
-    bool Connect(int port);
+    // A small receive buffer (set before connecting, so the window is small from the
+    // start) makes a client that does not read stall the sender soon.
+    bool Connect(int port, bool smallReceiveBuffer = false);
     bool Send(std::string_view bytes);
     void ShutdownWrite();
     // Reads until the server closes or the time runs out.
@@ -22,8 +24,6 @@ public:
     std::string ReadSome(std::size_t count, std::chrono::milliseconds limit);
     // True when the server has closed the connection (after reading what was sent).
     bool ClosedByServer(std::chrono::milliseconds limit);
-    // A small receive buffer, so a client that does not read stalls the sender soon.
-    void ShrinkReceiveBuffer();
     // Closes with a reset instead of an orderly close.
     void Reset();
     void Close();
