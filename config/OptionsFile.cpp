@@ -16,13 +16,17 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // A value is taken byte for byte up to its CR LF; a NUL inside it ends the field's text,
 // so no NUL reaches a field, nor a written file.
-std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string_view UpToNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
 
 bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // atoi's reading (white space, sign, digits, 0 when none), but a number outside the
 // int32 range is clamped to it rather than overflowing.
@@ -31,8 +35,8 @@ int32_t ParseDecimal(std::string_view text) {
     while (i < text.size() && IsCSpace(text[i])) ++i;
     const bool negative = i < text.size() && text[i] == '-';
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
-                                   : int64_t{std::numeric_limits<int32_t>::max()};
+    const int64_t limit =
+        negative ? -int64_t{std::numeric_limits<int32_t>::min()} : int64_t{std::numeric_limits<int32_t>::max()};
     int64_t magnitude = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
         magnitude = magnitude * 10 + (text[i] - '0');

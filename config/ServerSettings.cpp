@@ -5,4 +5,6 @@ ServerSettings& Settings() {
     return settings;
 }
 
-void SetDefaultSettings() { Settings() = ServerSettings{}; }
+void SetDefaultSettings() {
+    Settings() = ServerSettings{};
+}

@@ -7,8 +7,8 @@
 #include "core/FixedString.h"
 
 inline constexpr int kListEntries = 8;
-inline constexpr std::size_t kPathCapacity = 256;       // 255 characters and the NUL
-inline constexpr std::size_t kIpEntryCapacity = 20;     // 19 characters and the NUL
+inline constexpr std::size_t kPathCapacity = 256;    // 255 characters and the NUL
+inline constexpr std::size_t kIpEntryCapacity = 20;  // 19 characters and the NUL
 
 using PathText = FixedString<kPathCapacity>;
 using IpEntryText = FixedString<kIpEntryCapacity>;

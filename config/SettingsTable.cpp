@@ -22,33 +22,69 @@ std::size_t FieldRef::TextMaxLength() const {
 
 namespace {
 
-FieldRef Number(int32_t& field) { return FieldRef{.number = &field}; }
-FieldRef Path(PathText& field) { return FieldRef{.path = &field}; }
+FieldRef Number(int32_t& field) {
+    return FieldRef{.number = &field};
+}
+FieldRef Path(PathText& field) {
+    return FieldRef{.path = &field};
+}
 
-FieldRef Port(ServerSettings& s) { return Number(s.Port); }
-FieldRef RootOption(ServerSettings& s) { return Number(s.RootOption); }
-FieldRef RootFile(ServerSettings& s) { return Path(s.RootFile); }
-FieldRef RootDir(ServerSettings& s) { return Path(s.RootDir); }
-FieldRef CgiDir(ServerSettings& s) { return Path(s.CgiDir); }
-FieldRef IpOption(ServerSettings& s) { return Number(s.IpOption); }
+FieldRef Port(ServerSettings& s) {
+    return Number(s.Port);
+}
+FieldRef RootOption(ServerSettings& s) {
+    return Number(s.RootOption);
+}
+FieldRef RootFile(ServerSettings& s) {
+    return Path(s.RootFile);
+}
+FieldRef RootDir(ServerSettings& s) {
+    return Path(s.RootDir);
+}
+FieldRef CgiDir(ServerSettings& s) {
+    return Path(s.CgiDir);
+}
+FieldRef IpOption(ServerSettings& s) {
+    return Number(s.IpOption);
+}
 template <std::size_t Index>
 FieldRef IpEntry(ServerSettings& s) {
     return FieldRef{.ipEntry = &s.IpList[Index]};
 }
-FieldRef DirOption(ServerSettings& s) { return Number(s.DirOption); }
-FieldRef DirFile(ServerSettings& s) { return Path(s.DirFile); }
-FieldRef DirAccessOption(ServerSettings& s) { return Number(s.DirAccessOption); }
+FieldRef DirOption(ServerSettings& s) {
+    return Number(s.DirOption);
+}
+FieldRef DirFile(ServerSettings& s) {
+    return Path(s.DirFile);
+}
+FieldRef DirAccessOption(ServerSettings& s) {
+    return Number(s.DirAccessOption);
+}
 template <std::size_t Index>
 FieldRef DirEntry(ServerSettings& s) {
     return Path(s.DirList[Index]);
 }
-FieldRef LogOption(ServerSettings& s) { return Number(s.LogOption); }
-FieldRef LogFile(ServerSettings& s) { return Path(s.LogFile); }
-FieldRef UseTable(ServerSettings& s) { return Number(s.UseTable); }
-FieldRef UploadOn(ServerSettings& s) { return Number(s.UploadOn); }
-FieldRef UploadAccessType(ServerSettings& s) { return Number(s.UploadAccessType); }
-FieldRef UploadDir(ServerSettings& s) { return Path(s.UploadDir); }
-FieldRef IncludeUploadLink(ServerSettings& s) { return Number(s.IncludeUploadLink); }
+FieldRef LogOption(ServerSettings& s) {
+    return Number(s.LogOption);
+}
+FieldRef LogFile(ServerSettings& s) {
+    return Path(s.LogFile);
+}
+FieldRef UseTable(ServerSettings& s) {
+    return Number(s.UseTable);
+}
+FieldRef UploadOn(ServerSettings& s) {
+    return Number(s.UploadOn);
+}
+FieldRef UploadAccessType(ServerSettings& s) {
+    return Number(s.UploadAccessType);
+}
+FieldRef UploadDir(ServerSettings& s) {
+    return Path(s.UploadDir);
+}
+FieldRef IncludeUploadLink(ServerSettings& s) {
+    return Number(s.IncludeUploadLink);
+}
 
 constexpr SettingType kInt = SettingType::Integer;
 constexpr SettingType kText = SettingType::Text;
@@ -99,9 +135,13 @@ static_assert(kRows[kPreRelease2RowCount - 1].fileKey == "LogFile");
 
 }  // namespace
 
-std::span<const SettingRow> SettingRows() { return kRows; }
+std::span<const SettingRow> SettingRows() {
+    return kRows;
+}
 
-std::span<const SettingRow> PreRelease2Rows() { return SettingRows().first(kPreRelease2RowCount); }
+std::span<const SettingRow> PreRelease2Rows() {
+    return SettingRows().first(kPreRelease2RowCount);
+}
 
 FieldValue ReadField(const SettingRow& row, const ServerSettings& settings) {
     // reach only takes the field's address; nothing is written through it here.

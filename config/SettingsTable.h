@@ -53,8 +53,7 @@ std::span<const SettingRow> PreRelease2Rows();
 
 // The rows kept under one store subkey, in table order.
 inline auto SettingRowsInSubkey(std::string_view subkey) {
-    return SettingRows() |
-           std::views::filter([subkey](const SettingRow& row) { return row.storeSubkey == subkey; });
+    return SettingRows() | std::views::filter([subkey](const SettingRow& row) { return row.storeSubkey == subkey; });
 }
 
 // A field's current value, for readers that hold a const record.

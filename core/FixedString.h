@@ -52,7 +52,6 @@ public:
     [[nodiscard]] bool Empty() const { return length_ == 0; }
     char operator[](std::size_t i) const { return chars_[i]; }
 
-
     friend bool operator==(const FixedString& a, std::string_view b) { return a.View() == b; }
 
 private:

@@ -128,7 +128,8 @@ void Server::RefuseRequestHeader(Connection& connection) {
 void Server::TakeBodyBytes(Connection& connection, std::string_view bytes) {
     const std::int64_t remaining = static_cast<std::int64_t>(connection.contentLength) - connection.bodyReceived;
     if (bytes.empty() || remaining <= 0) return;
-    const std::string_view wanted = bytes.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(remaining, static_cast<std::int64_t>(bytes.size()))));
+    const std::string_view wanted = bytes.substr(
+        0, static_cast<std::size_t>(std::min<std::int64_t>(remaining, static_cast<std::int64_t>(bytes.size()))));
     connection.bodyReceived += static_cast<std::int32_t>(wanted.size());
     if (connection.responseKind == ResponseKind::Text || !connection.cgiRun) return;
     if (!connection.cgiRun->bodyFile.WriteAll(wanted)) SetErrorPage(connection, kInternalError, kTempFileMessage);

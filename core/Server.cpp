@@ -35,7 +35,9 @@ platform::Readiness ReadinessFor(Wait wait) {
 
 }  // namespace
 
-Server::~Server() { StopListening(); }
+Server::~Server() {
+    StopListening();
+}
 
 void Server::Attach(platform::Window* window, platform::MessageQueue* queue) {
     window_ = window;
@@ -150,7 +152,8 @@ void Server::WatchConnection(Connection& connection) {
 }
 
 int Server::LiveConnections() const {
-    return static_cast<int>(std::count_if(table_.begin(), table_.end(), [](const auto& slot) { return slot != nullptr; }));
+    return static_cast<int>(
+        std::count_if(table_.begin(), table_.end(), [](const auto& slot) { return slot != nullptr; }));
 }
 
 void Server::PumpConnections() {

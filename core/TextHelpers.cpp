@@ -45,8 +45,7 @@ int ExtractUrl(std::string_view request, UrlText& url) {
     return static_cast<int>(end);
 }
 
-int GetHeaderValue(std::string_view text, std::string_view name, HeaderValueText& value,
-                   std::string_view stopChars) {
+int GetHeaderValue(std::string_view text, std::string_view name, HeaderValueText& value, std::string_view stopChars) {
     text = AsText(text);
     value.Clear();
     const std::size_t at = text.find(name);
@@ -60,8 +59,7 @@ int GetHeaderValue(std::string_view text, std::string_view name, HeaderValueText
 
 std::int32_t GetContentLength(std::string_view text) {
     HeaderValueText value;
-    if (GetHeaderValue(text, "Content-length:", value) != 0 &&
-        GetHeaderValue(text, "Content-Length:", value) != 0) {
+    if (GetHeaderValue(text, "Content-length:", value) != 0 && GetHeaderValue(text, "Content-Length:", value) != 0) {
         return -1;
     }
     return ParseDecimal(value);

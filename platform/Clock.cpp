@@ -15,12 +15,14 @@ CivilTime FromTm(const std::tm& parts) {
 std::uint32_t TickCount() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                              static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    const auto milliseconds =
+        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(milliseconds);
 }
 
-std::int64_t CurrentUnixTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t CurrentUnixTime() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 CivilTime UtcCivilTime(std::int64_t unixTime) {
     const auto seconds = static_cast<std::time_t>(unixTime);

@@ -15,13 +15,17 @@ namespace {
 constexpr char FirstMountedLetter = 'D';
 constexpr char LastLetter = 'Z';
 
-char ToUpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char ToUpperLetter(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToUpperLetter(x) == ToUpperLetter(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return ToUpperLetter(x) == ToUpperLetter(y); });
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -118,18 +122,17 @@ std::vector<MountEntry> ParseMounts(std::string_view text) {
 // Kernel and session bookkeeping that holds no user files.
 bool IsPseudoFileSystem(std::string_view fileSystem) {
     static constexpr std::array<std::string_view, 25> pseudo{
-        "proc",       "sysfs",       "tmpfs",           "devtmpfs",    "devpts",     "securityfs",
-        "debugfs",    "tracefs",     "pstore",          "bpf",         "mqueue",     "hugetlbfs",
-        "configfs",   "fusectl",     "autofs",          "binfmt_misc", "efivarfs",   "ramfs",
-        "rpc_pipefs", "nsfs",        "nfsd",            "selinuxfs",   "fuse.lxcfs", "fuse.portal",
-        "fuse.gvfsd-fuse",
+        "proc",      "sysfs",       "tmpfs",       "devtmpfs",        "devpts",     "securityfs", "debugfs",
+        "tracefs",   "pstore",      "bpf",         "mqueue",          "hugetlbfs",  "configfs",   "fusectl",
+        "autofs",    "binfmt_misc", "efivarfs",    "ramfs",           "rpc_pipefs", "nsfs",       "nfsd",
+        "selinuxfs", "fuse.lxcfs",  "fuse.portal", "fuse.gvfsd-fuse",
     };
     return fileSystem.starts_with("cgroup") || std::find(pseudo.begin(), pseudo.end(), fileSystem) != pseudo.end();
 }
 
 bool IsAtOrBelow(std::string_view path, std::string_view directory) {
-    return path == directory || (path.starts_with(directory) && path.size() > directory.size() &&
-                                 path[directory.size()] == '/');
+    return path == directory ||
+           (path.starts_with(directory) && path.size() > directory.size() && path[directory.size()] == '/');
 }
 
 bool IsUserMountPoint(std::string_view mountPoint) {
@@ -233,7 +236,9 @@ DriveTable DriveTable::FromEnvironment() {
     return FromMounts(ReadWholeFile("/proc/self/mounts"));
 }
 
-const Drive* DriveTable::Find(char letter) const { return Find(drives_, letter); }
+const Drive* DriveTable::Find(char letter) const {
+    return Find(drives_, letter);
+}
 
 const Drive* DriveTable::Find(const std::vector<Drive>& drives, char letter) {
     char upper = ToUpperLetter(letter);
@@ -269,6 +274,8 @@ const DriveTable& TheDriveTable() {
     return *table;
 }
 
-void SetDriveTable(DriveTable table) { ProcessTable() = std::move(table); }
+void SetDriveTable(DriveTable table) {
+    ProcessTable() = std::move(table);
+}
 
 }  // namespace platform

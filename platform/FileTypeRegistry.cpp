@@ -51,8 +51,7 @@ std::string EnvironmentOr(const char* name, const char* fallback) {
 bool IsMimeNamePart(std::string_view part) {
     if (part.empty() || !IsAsciiAlnum(part[0])) return false;
     for (char c : part) {
-        if (!IsAsciiAlnum(c) && std::string_view("!#$&-^_.+").find(c) == std::string_view::npos)
-            return false;
+        if (!IsAsciiAlnum(c) && std::string_view("!#$&-^_.+").find(c) == std::string_view::npos) return false;
     }
     return true;
 }
@@ -145,7 +144,9 @@ std::string DecodeEntities(std::string_view text) {
     return out;
 }
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string_view TrimXmlSpace(std::string_view text) {
     while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
@@ -181,8 +182,7 @@ std::optional<std::string> FirstUnlocalizedComment(std::string_view xml) {
     return std::nullopt;
 }
 
-std::optional<std::string> ReadDescription(const std::vector<std::string>& dataDirs,
-                                           const std::string& contentType) {
+std::optional<std::string> ReadDescription(const std::vector<std::string>& dataDirs, const std::string& contentType) {
     for (const std::string& dir : dataDirs) {
         const auto xml = ReadSmallFile(dir + "/mime/" + contentType + ".xml");
         if (!xml) continue;
@@ -213,6 +213,8 @@ std::optional<std::string> RegisteredTypeDescription(std::string_view extension)
     return description;
 }
 
-void ResetFileTypeRegistryForTests() { TheRegistry() = Registry{}; }
+void ResetFileTypeRegistryForTests() {
+    TheRegistry() = Registry{};
+}
 
 }  // namespace platform

@@ -6,8 +6,8 @@ namespace platform {
 
 struct Message {
     std::uint32_t id = 0;
-    std::uint64_t first = 0;   // socket, timer id, command id or exit code
-    std::int64_t second = 0;   // socket event
+    std::uint64_t first = 0;  // socket, timer id, command id or exit code
+    std::int64_t second = 0;  // socket event
 };
 
 inline constexpr std::uint32_t kDestroyMessage = 2;

@@ -17,7 +17,9 @@ std::uint64_t MonotonicMilliseconds() {
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-bool IsSocketEvent(const Message& message) { return message.id == kSocketEventMessage; }
+bool IsSocketEvent(const Message& message) {
+    return message.id == kSocketEventMessage;
+}
 
 Readiness EventFlag(std::int64_t event) {
     return event == kSocketWrite ? Readiness::Write : Readiness::Read;
@@ -66,7 +68,9 @@ bool MessageQueue::Peek(Message& message, bool remove) {
     return true;
 }
 
-void MessageQueue::Post(const Message& message) { queue_.push_back(message); }
+void MessageQueue::Post(const Message& message) {
+    queue_.push_back(message);
+}
 
 void MessageQueue::PostQuit(int exitCode) {
     Post(Message{kQuitMessage, static_cast<std::uint64_t>(exitCode), 0});

@@ -15,6 +15,8 @@ constexpr Readiness operator&(Readiness a, Readiness b) {
 constexpr Readiness operator~(Readiness a) {
     return static_cast<Readiness>(~static_cast<std::uint8_t>(a) & 3);
 }
-constexpr bool Has(Readiness set, Readiness flag) { return (set & flag) != Readiness::None; }
+constexpr bool Has(Readiness set, Readiness flag) {
+    return (set & flag) != Readiness::None;
+}
 
 }  // namespace platform

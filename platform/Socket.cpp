@@ -37,13 +37,15 @@ bool Socket::Bind(std::int32_t port) {
     return bind(descriptor_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-bool Socket::Listen(int backlog) { return listen(descriptor_, backlog) == 0; }
+bool Socket::Listen(int backlog) {
+    return listen(descriptor_, backlog) == 0;
+}
 
 Socket Socket::Accept(std::string& clientAddress) const {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    const int accepted = accept4(descriptor_, reinterpret_cast<sockaddr*>(&address), &length,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int accepted =
+        accept4(descriptor_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted < 0) return Socket();
     // Small header and page pieces go out at once rather than waiting for an ACK.
     const int on = 1;

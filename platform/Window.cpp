@@ -21,9 +21,13 @@ bool IsSet(const char* name) {
 
 }  // namespace
 
-void HeadlessWindow::SetTitle(std::string_view title) { PrintLine(title); }
+void HeadlessWindow::SetTitle(std::string_view title) {
+    PrintLine(title);
+}
 
-void HeadlessWindow::SetStatusText(int, std::string_view text) { PrintLine(text); }
+void HeadlessWindow::SetStatusText(int, std::string_view text) {
+    PrintLine(text);
+}
 
 bool HeadlessModeRequested() {
     const char* forced = std::getenv("PELLORA_HEADLESS");

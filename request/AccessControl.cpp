@@ -16,7 +16,9 @@ bool ComposeAddressText(IpEntryText& work, std::string_view text) {
     return work.Append('.');
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 // Lower-cased, with a '\' after it so that c:\public does not match c:\publicity.
 // A requested path always gets one; a list entry only when it lacks it.
@@ -41,7 +43,9 @@ int UsedEntries(const std::array<FixedString<Capacity>, kListEntries>& list) {
     return used;
 }
 
-bool IsListPolicy(int option) { return option == kAccessSelective || option == kAccessRestrictive; }
+bool IsListPolicy(int option) {
+    return option == kAccessSelective || option == kAccessRestrictive;
+}
 
 int Decide(int option, bool matched) {
     if (option == kAccessSelective) return matched ? kAllowed : kRefused;

@@ -64,8 +64,8 @@ int WriteRedirect(std::string_view path, Connection& connection) {
     const std::string urlPath = DrivePathToUrlPath(path);
     const std::string host = RedirectHost(connection.request);
     const int port = Settings().Port;
-    const std::string location = port == 80 ? "Location: http://" + host + urlPath
-                                            : Printed("Location: http://%s:%d%s", host, port, urlPath);
+    const std::string location =
+        port == 80 ? "Location: http://" + host + urlPath : Printed("Location: http://%s:%d%s", host, port, urlPath);
     ResponseText& text = connection.responseText;
     text.Assign("HTTP/1.0 302 Redirection\r\nDate: ");
     text.Append(CurrentDateText());
@@ -108,8 +108,7 @@ int ServeDirectoryRequest(Connection& connection, std::string_view path) {
     if (option == kDirIndexElseListing || option == kDirIndexElseError) {
         PathText candidate(path);
         const bool fits = candidate.Append('\\') && candidate.Append(settings.DirFile);
-        if (fits && !settings.DirFile.Empty() &&
-            platform::GetPathStatus(candidate).kind == platform::PathKind::File) {
+        if (fits && !settings.DirFile.Empty() && platform::GetPathStatus(candidate).kind == platform::PathKind::File) {
             connection.responseText.Assign(candidate);
             connection.responseKind = ResponseKind::File;
             return 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Pellora needs on a Debian machine.
 set -euo pipefail
-packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps)
+packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format git)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

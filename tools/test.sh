@@ -3,6 +3,7 @@
 # and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/check-format.sh
 bash tools/build.sh build
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 bash tools/build.sh build-asan -DPELLORA_SANITIZE=ON

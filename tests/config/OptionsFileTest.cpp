@@ -172,12 +172,18 @@ TEST(ParseOptionsText, NumbersAreReadAsDecimalsClampedToInt32) {
         const char* name;
         std::string written;
         int32_t stored;
-    } cases[] = {{"leading white space", " \t\v 81", 81}, {"plus sign", "+82", 82},
-                 {"minus sign", "-83", -83},            {"trailing text", "84abc", 84},
-                 {"no digits", "abc", 0},               {"empty", "", 0},
-                 {"blank after sign", "- 5", 0},        {"int32 max", "2147483647", INT32_MAX},
-                 {"above int32", "2147483648", INT32_MAX}, {"far above", "99999999999999999999999", INT32_MAX},
-                 {"int32 min", "-2147483648", INT32_MIN},  {"below int32", "-2147483649", INT32_MIN}};
+    } cases[] = {{"leading white space", " \t\v 81", 81},
+                 {"plus sign", "+82", 82},
+                 {"minus sign", "-83", -83},
+                 {"trailing text", "84abc", 84},
+                 {"no digits", "abc", 0},
+                 {"empty", "", 0},
+                 {"blank after sign", "- 5", 0},
+                 {"int32 max", "2147483647", INT32_MAX},
+                 {"above int32", "2147483648", INT32_MAX},
+                 {"far above", "99999999999999999999999", INT32_MAX},
+                 {"int32 min", "-2147483648", INT32_MIN},
+                 {"below int32", "-2147483649", INT32_MIN}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> lines = LinesOf(ServerSettings{});

@@ -27,15 +27,18 @@ std::size_t StoreRoomFor(const FieldRef& field) {
 TEST(SettingsTable, ListsEveryFieldOnceInOptionsFileOrder) {
     ServerSettings s;
     std::vector<std::pair<std::string, const void*>> expected = {
-        {"Port", &s.Port}, {"RootOption", &s.RootOption}, {"RootFile", &s.RootFile},
-        {"RootDir", &s.RootDir}, {"CgiDir", &s.CgiDir}, {"IpOption", &s.IpOption}};
+        {"Port", &s.Port},       {"RootOption", &s.RootOption}, {"RootFile", &s.RootFile},
+        {"RootDir", &s.RootDir}, {"CgiDir", &s.CgiDir},         {"IpOption", &s.IpOption}};
     for (int i = 0; i < kListEntries; ++i) expected.emplace_back("Ip" + std::to_string(i), &s.IpList[i]);
-    expected.insert(expected.end(), {{"DirOption", &s.DirOption}, {"DirFile", &s.DirFile},
-                                     {"DirAccessOption", &s.DirAccessOption}});
+    expected.insert(expected.end(),
+                    {{"DirOption", &s.DirOption}, {"DirFile", &s.DirFile}, {"DirAccessOption", &s.DirAccessOption}});
     for (int i = 0; i < kListEntries; ++i) expected.emplace_back("Dir" + std::to_string(i), &s.DirList[i]);
-    expected.insert(expected.end(), {{"LogOption", &s.LogOption}, {"LogFile", &s.LogFile},
-                                     {"UseTable", &s.UseTable}, {"UploadOn", &s.UploadOn},
-                                     {"UploadAccessType", &s.UploadAccessType}, {"UploadDir", &s.UploadDir},
+    expected.insert(expected.end(), {{"LogOption", &s.LogOption},
+                                     {"LogFile", &s.LogFile},
+                                     {"UseTable", &s.UseTable},
+                                     {"UploadOn", &s.UploadOn},
+                                     {"UploadAccessType", &s.UploadAccessType},
+                                     {"UploadDir", &s.UploadDir},
                                      {"IncludeUploadLink", &s.IncludeUploadLink}});
 
     ASSERT_EQ(SettingRows().size(), expected.size());

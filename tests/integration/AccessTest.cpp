@@ -6,10 +6,8 @@ namespace {
 
 class Access : public ServerFixture {
 protected:
-    const std::string kRefusedDirectory =
-        ErrorPageBytes("403 Forbidden", "This directory is not allowed for access.");
-    const std::string kRefusedClient =
-        ErrorPageBytes("403 Forbidden", "Your ip address is not allowed by the server.");
+    const std::string kRefusedDirectory = ErrorPageBytes("403 Forbidden", "This directory is not allowed for access.");
+    const std::string kRefusedClient = ErrorPageBytes("403 Forbidden", "Your ip address is not allowed by the server.");
     const std::string kNotFound = ErrorPageBytes("404 Not Found", "File or directory not found.");
 
     void FillDrive() {
@@ -62,9 +60,15 @@ TEST_F(Access, SelectiveDirectoryListCannotBeWalkedAround) {
     EXPECT_EQ(SplitResponse(Get("/c/public/./a.txt")).body, "public");
     EXPECT_EQ(SplitResponse(Get("/c//public//a.txt")).body, "public");
     const char* refused[] = {
-        "/c/private/b.txt",         "/c/publicity/c.txt",          "/c/public/../private/b.txt",
-        "/c/public/..\\private\\b.txt", "/c/public\\..\\private/b.txt", "/c/public/../../private/b.txt",
-        "/c/",                      "/c",                          "/c/public/../../../outside.txt",
+        "/c/private/b.txt",
+        "/c/publicity/c.txt",
+        "/c/public/../private/b.txt",
+        "/c/public/..\\private\\b.txt",
+        "/c/public\\..\\private/b.txt",
+        "/c/public/../../private/b.txt",
+        "/c/",
+        "/c",
+        "/c/public/../../../outside.txt",
     };
     for (const char* url : refused) EXPECT_EQ(Get(url), kRefusedDirectory) << url;
 }
@@ -76,8 +80,10 @@ TEST_F(Access, RestrictiveDirectoryListCannotBeWalkedAround) {
     StartOnRoot();
     EXPECT_EQ(SplitResponse(Get("/c/public/a.txt")).body, "public");
     const char* refused[] = {
-        "/c/private/b.txt", "/c/private",           "/c/./private/b.txt", "/c//private/b.txt",
-        "/c/x/../private/b.txt", "/c/public/..\\private\\b.txt", "/c/../private/b.txt",
+        "/c/private/b.txt",      "/c/private",
+        "/c/./private/b.txt",    "/c//private/b.txt",
+        "/c/x/../private/b.txt", "/c/public/..\\private\\b.txt",
+        "/c/../private/b.txt",
     };
     for (const char* url : refused) EXPECT_EQ(Get(url), kRefusedDirectory) << url;
     EXPECT_EQ(Request("HEAD /c/private/b.txt HTTP/1.0\r\n\r\n"), HeaderOnlyErrorBytes("403 Forbidden"));
@@ -87,8 +93,13 @@ TEST_F(Access, NoPathReachesAFileOutsideItsDrive) {
     FillDrive();
     StartOnRoot();
     const char* attempts[] = {
-        "/c/../outside.txt", "/c/..\\outside.txt", "/c/public/../../outside.txt", "/c/%2e%2e/outside.txt",
-        "/c/c:/outside.txt", "/c/" "/../outside.txt",
+        "/c/../outside.txt",
+        "/c/..\\outside.txt",
+        "/c/public/../../outside.txt",
+        "/c/%2e%2e/outside.txt",
+        "/c/c:/outside.txt",
+        "/c/"
+        "/../outside.txt",
     };
     for (const char* url : attempts) EXPECT_EQ(Get(url), kNotFound) << url;
     // A drive letter in the middle is only a name.

@@ -18,8 +18,8 @@ TEST_F(Connections, SixteenClientsAreServedTogetherAndASeventeenthIsTurnedAway) 
     // Let the server take all sixteen into its table before the extra client comes.
     std::this_thread::sleep_for(200ms);
     RawClient extra(server->Port());
-    EXPECT_EQ(extra.ReadAll(5s), ErrorPageBytes("503 Service Unavailable",
-                                                 "The server is busy serving other clients. Try again later."));
+    EXPECT_EQ(extra.ReadAll(5s),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
     for (RawClient& client : clients) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
     for (RawClient& client : clients) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
     // The slots are free again.

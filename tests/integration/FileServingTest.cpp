@@ -12,9 +12,12 @@ TEST_F(FileServing, SendsFilesOfEverySizeWholeWithTheirContentType) {
         const char* contentType;
     };
     const Row rows[] = {
-        {"empty.txt", 0, "text/plain"},          {"one.bin", 1, "application/octet-stream"},
-        {"piece.htm", 4095, "text/html"},        {"piece-and-one.gif", 4096, "image/gif"},
-        {"three-pieces.TXT", 10000, "text/plain"}, {"large.jpg", 3 * 1024 * 1024 + 7, "image/jpeg"},
+        {"empty.txt", 0, "text/plain"},
+        {"one.bin", 1, "application/octet-stream"},
+        {"piece.htm", 4095, "text/html"},
+        {"piece-and-one.gif", 4096, "image/gif"},
+        {"three-pieces.TXT", 10000, "text/plain"},
+        {"large.jpg", 3 * 1024 * 1024 + 7, "image/jpeg"},
         {"no-extension", 5, "application/octet-stream"},
     };
     unsigned seed = 1;
@@ -74,12 +77,17 @@ TEST_F(FileServing, RedirectsDocumentRootPathsToTheirDriveForm) {
     settings.RootDir.Assign("c:\\web\\");
     StartServer();
     const std::string port = std::to_string(server->Port());
-    const Response response = SplitResponse(Request("GET /docs/a.txt HTTP/1.0\r\nHost: files.example:" + port + "\r\n\r\n"));
-    const std::regex head("HTTP/1\\.0 302 Redirection\r\nDate: [^\r\n]{24}\nServer: Pellora/1\\.0\r\nMIME-version: 1\\.0\r\n"
-                          "Location: http://files\\.example:" + port + "/c/web/docs/a\\.txt\r\n\r\n");
+    const Response response =
+        SplitResponse(Request("GET /docs/a.txt HTTP/1.0\r\nHost: files.example:" + port + "\r\n\r\n"));
+    const std::regex head(
+        "HTTP/1\\.0 302 Redirection\r\nDate: [^\r\n]{24}\nServer: Pellora/1\\.0\r\nMIME-version: 1\\.0\r\n"
+        "Location: http://files\\.example:" +
+        port + "/c/web/docs/a\\.txt\r\n\r\n");
     EXPECT_TRUE(std::regex_match(response.head, head)) << response.head;
-    EXPECT_EQ(response.body, "<HTML><TITLE>Redirection</TITLE><BODY><H1>Redirection</H1>This document can be found "
-                             "<A HREF=\"http://files.example:" + port + "/c/web/docs/a.txt\">elsewhere.</A></BODY></HTML>");
+    EXPECT_EQ(response.body,
+              "<HTML><TITLE>Redirection</TITLE><BODY><H1>Redirection</H1>This document can be found "
+              "<A HREF=\"http://files.example:" +
+                  port + "/c/web/docs/a.txt\">elsewhere.</A></BODY></HTML>");
     const std::string headOnly = Request("HEAD /docs/a.txt HTTP/1.0\r\nHost: files.example\r\n\r\n");
     EXPECT_TRUE(headOnly.ends_with("/c/web/docs/a.txt\r\n\r\n")) << headOnly;
 }
@@ -99,7 +107,8 @@ TEST_F(FileServing, RootAndDirectoryOptionsGiveTheirAnswers) {
     settings.DirOption = kDirIndexElseError;
     settings.DirFile.Assign("index.htm");
     StartServer();
-    EXPECT_EQ(Get("/"), ErrorPageBytes("404 Not Found", "Pellora is configured to display an error for requests to root."));
+    EXPECT_EQ(Get("/"),
+              ErrorPageBytes("404 Not Found", "Pellora is configured to display an error for requests to root."));
     EXPECT_EQ(SplitResponse(Get("/c/site/")).body, "<p>index</p>");
     EXPECT_EQ(SplitResponse(Get("/c/site")).body, "<p>index</p>");
     EXPECT_EQ(Get("/c/site/sub/"), ErrorPageBytes("404 Not Found", "The index file can not be found."));

@@ -49,7 +49,8 @@ TEST_F(Startup, AnUnreadableOptionsFileIsReportedAndTheDefaultsStand) {
               "Pellora Error: Couldn't open file " + (drive / "Missing Options.opt") + " for read.\n");
     // The defaults listen on port 80, which may or may not be free here.
     const std::string out = defaults.Stdout();
-    EXPECT_TRUE(out.find("Pellora [Port:80]") != std::string::npos || out.find("Pellora - [Off-Line]") != std::string::npos)
+    EXPECT_TRUE(out.find("Pellora [Port:80]") != std::string::npos ||
+                out.find("Pellora - [Off-Line]") != std::string::npos)
         << out;
     EXPECT_EQ(defaults.Stop(), 0);
 }

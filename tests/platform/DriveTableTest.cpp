@@ -11,10 +11,14 @@ namespace {
 
 const char* TypeName(DriveType type) {
     switch (type) {
-        case DriveType::Removable: return "removable";
-        case DriveType::HardDisk: return "harddisk";
-        case DriveType::Network: return "network";
-        case DriveType::CdRom: return "cdrom";
+        case DriveType::Removable:
+            return "removable";
+        case DriveType::HardDisk:
+            return "harddisk";
+        case DriveType::Network:
+            return "network";
+        case DriveType::CdRom:
+            return "cdrom";
     }
     return "?";
 }
@@ -110,7 +114,9 @@ TEST(DriveTableParse, RejectsTheWholeTextForOneBadItem) {
     }
 }
 
-bool FakeRemovableDevice(std::string_view device) { return device == "/dev/sdc1" || device == "/dev/sdz1"; }
+bool FakeRemovableDevice(std::string_view device) {
+    return device == "/dev/sdc1" || device == "/dev/sdz1";
+}
 
 TEST(DriveTableFromMounts, GivesLettersToUserMountsInTableOrder) {
     struct Row {
@@ -153,7 +159,8 @@ TEST(DriveTableFromMounts, GivesLettersToUserMountsInTableOrder) {
         {"mount over a mount keeps its letter",
          "/dev/sdd1 /mnt/a ext4 rw 0 0\n/dev/sdd2 /mnt/b ext4 rw 0 0\n/dev/sr0 /mnt/a udf ro 0 0\n",
          "C=harddisk:/;D=cdrom:/mnt/a;E=harddisk:/mnt/b"},
-        {"short and blank lines skipped", "\n/dev/sdd1\n  \n/dev/sdd1 /mnt/a ext4 rw 0 0", "C=harddisk:/;D=harddisk:/mnt/a"},
+        {"short and blank lines skipped", "\n/dev/sdd1\n  \n/dev/sdd1 /mnt/a ext4 rw 0 0",
+         "C=harddisk:/;D=harddisk:/mnt/a"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(Describe(DriveTable::FromMounts(row.mounts, &FakeRemovableDevice)), row.table) << row.name;
@@ -162,7 +169,8 @@ TEST(DriveTableFromMounts, GivesLettersToUserMountsInTableOrder) {
 
 TEST(DriveTableFromMounts, StopsAtDriveZ) {
     std::string mounts;
-    for (int i = 0; i < 30; ++i) mounts += "/dev/sdd" + std::to_string(i) + " /mnt/m" + std::to_string(i) + " ext4 rw 0 0\n";
+    for (int i = 0; i < 30; ++i)
+        mounts += "/dev/sdd" + std::to_string(i) + " /mnt/m" + std::to_string(i) + " ext4 rw 0 0\n";
     DriveTable table = DriveTable::FromMounts(mounts, &FakeRemovableDevice);
     ASSERT_EQ(table.Drives().size(), 24u);
     EXPECT_EQ(table.Drives().back().letter, 'Z');

@@ -24,9 +24,13 @@ std::string ReadAllOf(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
-bool IsClosedDescriptor(int descriptor) { return fcntl(descriptor, F_GETFD) < 0 && errno == EBADF; }
+bool IsClosedDescriptor(int descriptor) {
+    return fcntl(descriptor, F_GETFD) < 0 && errno == EBADF;
+}
 
 // A fixture tree of its own, published as drive C:, with the process table put back.
 class FileHandleTest : public ::testing::Test {
@@ -169,7 +173,9 @@ TEST_F(FileHandleTest, CreateForWriteFailsWithoutHanging) {
 }
 
 volatile sig_atomic_t alarmsTaken = 0;
-void CountAlarm(int) { alarmsTaken = alarmsTaken + 1; }
+void CountAlarm(int) {
+    alarmsTaken = alarmsTaken + 1;
+}
 
 // Interrupts this thread's system calls every 200 microseconds (no SA_RESTART), so a
 // blocked write returns short or with EINTR; puts the old handler and timer back.

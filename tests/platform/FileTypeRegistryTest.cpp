@@ -55,8 +55,7 @@ protected:
     }
 
     void WriteComments(const std::string& dir, const std::string& type, const std::string& comments) {
-        Write(dir + "/mime/" + type + ".xml",
-              "<mime-type type=\"" + type + "\">\n" + comments + "</mime-type>\n");
+        Write(dir + "/mime/" + type + ".xml", "<mime-type type=\"" + type + "\">\n" + comments + "</mime-type>\n");
     }
 
     static void ExpectAnswers(std::optional<std::string> (*lookup)(std::string_view),
@@ -72,14 +71,14 @@ protected:
 
 TEST_F(FileTypeRegistry, ContentTypesComeFromMimeTypes) {
     ExpectAnswers(RegisteredContentType, {
-        {"ListedExtension", ".one", "text/x-one"},
-        {"UpperCaseInFileIsLowered", ".one2", "text/x-one"},
-        {"FirstMentionWins", ".dup", "application/x-first"},
-        {"LaterExtensionOfSecondType", ".more", "application/x-second"},
-        {"CommentWordsAreNoExtensions", ".trailing", std::nullopt},
-        {"LineWithoutSlashIsNoType", ".bad", std::nullopt},
-        {"PathLikeTypeRefused", ".evil", std::nullopt},
-    });
+                                             {"ListedExtension", ".one", "text/x-one"},
+                                             {"UpperCaseInFileIsLowered", ".one2", "text/x-one"},
+                                             {"FirstMentionWins", ".dup", "application/x-first"},
+                                             {"LaterExtensionOfSecondType", ".more", "application/x-second"},
+                                             {"CommentWordsAreNoExtensions", ".trailing", std::nullopt},
+                                             {"LineWithoutSlashIsNoType", ".bad", std::nullopt},
+                                             {"PathLikeTypeRefused", ".evil", std::nullopt},
+                                         });
 }
 
 TEST_F(FileTypeRegistry, DescriptionsComeFromFirstUnlocalizedComment) {
@@ -88,17 +87,18 @@ TEST_F(FileTypeRegistry, DescriptionsComeFromFirstUnlocalizedComment) {
                   "<comment xml:lang=\"de\">Beschreibung</comment>\n"
                   "<comment>Described file</comment>\n<comment>Second thought</comment>\n");
     WriteComments("one", "a/x-localized", "<comment xml:lang=\"fr\">Fichier</comment>\n");
-    WriteComments("one", "a/x-entities", "<comment>Tom &amp; Jerry &lt;b&gt; &quot;q&quot; &apos;a&apos; &bogus;</comment>");
+    WriteComments("one", "a/x-entities",
+                  "<comment>Tom &amp; Jerry &lt;b&gt; &quot;q&quot; &apos;a&apos; &bogus;</comment>");
     WriteComments("two", "a/x-later", "<comment>From two</comment>");
     WriteComments("one", "a/x-both", "<comment>From one</comment>");
     WriteComments("two", "a/x-both", "<comment>From two</comment>");
     ExpectAnswers(RegisteredTypeDescription, {
-        {"SkipsXmlCommentsAndLocalizedOnes", ".described", "Described file"},
-        {"OnlyLocalizedGivesNone", ".localized", std::nullopt},
-        {"EntitiesDecoded", ".entities", "Tom & Jerry <b> \"q\" 'a' &bogus;"},
-        {"LaterDataDirectorySearched", ".later", "From two"},
-        {"EarlierDataDirectoryWins", ".both", "From one"},
-    });
+                                                 {"SkipsXmlCommentsAndLocalizedOnes", ".described", "Described file"},
+                                                 {"OnlyLocalizedGivesNone", ".localized", std::nullopt},
+                                                 {"EntitiesDecoded", ".entities", "Tom & Jerry <b> \"q\" 'a' &bogus;"},
+                                                 {"LaterDataDirectorySearched", ".later", "From two"},
+                                                 {"EarlierDataDirectoryWins", ".both", "From one"},
+                                             });
 }
 
 TEST_F(FileTypeRegistry, EachDescriptionIsReadOnceUntilReset) {

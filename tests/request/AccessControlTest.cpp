@@ -21,8 +21,12 @@ struct AccessRow {
     int expected;
 };
 
-void PrintTo(const AccessRow& row, std::ostream* out) { *out << row.name; }
-std::string RowName(const testing::TestParamInfo<AccessRow>& info) { return info.param.name; }
+void PrintTo(const AccessRow& row, std::ostream* out) {
+    *out << row.name;
+}
+std::string RowName(const testing::TestParamInfo<AccessRow>& info) {
+    return info.param.name;
+}
 
 template <std::size_t Capacity>
 void Fill(std::array<FixedString<Capacity>, kListEntries>& list, const std::vector<std::string>& entries) {
@@ -45,21 +49,21 @@ TEST_P(ClientAddressCheck, FollowsAddressPolicy) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccessControl, ClientAddressCheck,
-    testing::Values(
-        AccessRow{"SelectiveEmptyListRefusesLoopback", kSel, {}, "127.0.0.1", kRefused},
-        AccessRow{"SelectiveMatchesWholePartsOnly", kSel, {"192.168"}, "192.1680.1.1", kRefused},
-        AccessRow{"SelectiveFullAddressOnlyItself", kSel, {"10.1.2.3"}, "10.1.2.30", kRefused},
-        AccessRow{"TrailingDotEntryLikeWithout", kSel, {"10."}, "10.9.8.7", kAllowed},
-        AccessRow{"EighthEntryConsulted", kSel, {"1", "2", "3", "4", "5", "6", "7", "8"}, "8.8.4.4", kAllowed},
-        AccessRow{"SelectiveEmptyFirstEntryEndsList", kSel, {"", "10.0.0.5"}, "10.0.0.5", kRefused},
-        AccessRow{"RestrictiveRefusesListedNetwork", kRes, {"127.0.0"}, "127.0.0.1", kRefused},
-        AccessRow{"RestrictiveAllowsOtherNetwork", kRes, {"127.0.0"}, "127.0.1.1", kAllowed},
-        AccessRow{"RestrictiveEmptyFirstEntryEndsList", kRes, {"", "10.0.0.5"}, "10.0.0.5", kAllowed},
-        AccessRow{"SelectiveLongestFittingAddress", kSel, {"100"}, kLongIp.substr(0, 18), kAllowed},
-        AccessRow{"SelectiveRefusesOverlongAddress", kSel, {"100"}, kLongIp, kRefused},
-        AccessRow{"SelectiveLongEntryNeverAdmitsCutForm", kSel, {kLongIp}, kLongIp + "0", kRefused},
-        AccessRow{"RestrictiveLongEntryRefusesItsNetwork", kRes, {kLongIp}, kLongIp + ".5", kRefused},
-        AccessRow{"RestrictiveOverlongOutsideListAllowed", kRes, {"10"}, kLongIp + ".5", kAllowed}),
+    testing::Values(AccessRow{"SelectiveEmptyListRefusesLoopback", kSel, {}, "127.0.0.1", kRefused},
+                    AccessRow{"SelectiveMatchesWholePartsOnly", kSel, {"192.168"}, "192.1680.1.1", kRefused},
+                    AccessRow{"SelectiveFullAddressOnlyItself", kSel, {"10.1.2.3"}, "10.1.2.30", kRefused},
+                    AccessRow{"TrailingDotEntryLikeWithout", kSel, {"10."}, "10.9.8.7", kAllowed},
+                    AccessRow{
+                        "EighthEntryConsulted", kSel, {"1", "2", "3", "4", "5", "6", "7", "8"}, "8.8.4.4", kAllowed},
+                    AccessRow{"SelectiveEmptyFirstEntryEndsList", kSel, {"", "10.0.0.5"}, "10.0.0.5", kRefused},
+                    AccessRow{"RestrictiveRefusesListedNetwork", kRes, {"127.0.0"}, "127.0.0.1", kRefused},
+                    AccessRow{"RestrictiveAllowsOtherNetwork", kRes, {"127.0.0"}, "127.0.1.1", kAllowed},
+                    AccessRow{"RestrictiveEmptyFirstEntryEndsList", kRes, {"", "10.0.0.5"}, "10.0.0.5", kAllowed},
+                    AccessRow{"SelectiveLongestFittingAddress", kSel, {"100"}, kLongIp.substr(0, 18), kAllowed},
+                    AccessRow{"SelectiveRefusesOverlongAddress", kSel, {"100"}, kLongIp, kRefused},
+                    AccessRow{"SelectiveLongEntryNeverAdmitsCutForm", kSel, {kLongIp}, kLongIp + "0", kRefused},
+                    AccessRow{"RestrictiveLongEntryRefusesItsNetwork", kRes, {kLongIp}, kLongIp + ".5", kRefused},
+                    AccessRow{"RestrictiveOverlongOutsideListAllowed", kRes, {"10"}, kLongIp + ".5", kAllowed}),
     RowName);
 
 class DirectoryAccessCheck : public testing::TestWithParam<AccessRow> {};

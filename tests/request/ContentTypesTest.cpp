@@ -27,7 +27,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         std::ofstream(root_ / "mime.types") << "application/pdf pdf\ntext/x-bogus htm\n"
-                                               "application/x-nodesc nodesc\n" + kLongType + " long\n";
+                                               "application/x-nodesc nodesc\n" +
+                                                   kLongType + " long\n";
         fs::create_directories(root_ / "mime/application");
         std::ofstream(root_ / "mime/application/pdf.xml") << "<mime-type><comment>PDF document</comment>";
         setenv("PELLORA_MIME_TYPES", (root_ / "mime.types").c_str(), 1);
@@ -54,8 +55,12 @@ struct FileRow {
     std::optional<std::string> openCommand;
 };
 
-void PrintTo(const FileRow& row, std::ostream* out) { *out << row.name; }
-std::string RowName(const testing::TestParamInfo<FileRow>& info) { return info.param.name; }
+void PrintTo(const FileRow& row, std::ostream* out) {
+    *out << row.name;
+}
+std::string RowName(const testing::TestParamInfo<FileRow>& info) {
+    return info.param.name;
+}
 
 std::optional<std::string> Answer(int (*lookup)(std::string_view, FileTypeText&), const std::string& file) {
     FileTypeText out("left over");

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <utility>
 
-RawClient::~RawClient() { Close(); }
+RawClient::~RawClient() {
+    Close();
+}
 
 RawClient::RawClient(RawClient&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
 
@@ -38,7 +40,9 @@ bool RawClient::Send(std::string_view bytes) {
     return true;
 }
 
-void RawClient::ShutdownWrite() { shutdown(descriptor_, SHUT_WR); }
+void RawClient::ShutdownWrite() {
+    shutdown(descriptor_, SHUT_WR);
+}
 
 std::string RawClient::ReadAll(std::chrono::milliseconds limit) {
     return ReadSome(std::string::npos, limit);
@@ -49,7 +53,8 @@ std::string RawClient::ReadSome(std::size_t count, std::chrono::milliseconds lim
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::array<char, 65536> block{};
     while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd watch{descriptor_, POLLIN, 0};
         if (poll(&watch, 1, static_cast<int>(left.count())) <= 0) break;
@@ -65,7 +70,8 @@ bool RawClient::ClosedByServer(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::array<char, 4096> block{};
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         pollfd watch{descriptor_, POLLIN, 0};
         if (poll(&watch, 1, static_cast<int>(left.count())) <= 0) return false;

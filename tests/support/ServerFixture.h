@@ -50,9 +50,10 @@ inline std::string HeaderOnlyErrorBytes(std::string_view status) {
 
 // The success header, its date line matched by shape.
 inline bool IsSuccessHeader(const std::string& head, const std::string& contentType) {
-    static const std::regex kDateLine("Date: [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n");
+    static const std::regex kDateLine(
+        "Date: [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n");
     std::smatch date;
     if (!std::regex_search(head, date, kDateLine)) return false;
-    return head == "HTTP/1.0 200 OK\r\n" + date.str() + "Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: " +
-                       contentType + "\r\n\r\n";
+    return head == "HTTP/1.0 200 OK\r\n" + date.str() +
+                       "Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: " + contentType + "\r\n\r\n";
 }

@@ -115,14 +115,20 @@ int ServerProcess::Stop() {
     return -1;
 }
 
-std::string ServerProcess::Stdout() const { return ReadWholeFile(home_ / "stdout.txt"); }
-std::string ServerProcess::Stderr() const { return ReadWholeFile(home_ / "stderr.txt"); }
+std::string ServerProcess::Stdout() const {
+    return ReadWholeFile(home_ / "stdout.txt");
+}
+std::string ServerProcess::Stderr() const {
+    return ReadWholeFile(home_ / "stderr.txt");
+}
 
 int ServerProcess::OpenDescriptors() const {
     return static_cast<int>(TestDirectory::List("/proc/" + std::to_string(pid_) + "/fd").size());
 }
 
-std::vector<std::string> ServerProcess::TemporaryFiles() const { return TestDirectory::List(tempDirectory_); }
+std::vector<std::string> ServerProcess::TemporaryFiles() const {
+    return TestDirectory::List(tempDirectory_);
+}
 
 bool ServerProcess::WaitForDescriptors(int count, std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
