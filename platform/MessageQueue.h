@@ -48,8 +48,8 @@ public:
     // descriptor is forgotten (signals, a child's exit).
     void WatchDescriptor(int descriptor, const Message& message);
 
-    // The epoll descriptor: readable whenever Peek would find something to do,
-    // for joining another event loop.
+    // The epoll descriptor, for joining another event loop: readable when a socket,
+    // timer or watched descriptor is ready. Posted messages do not make it readable.
     [[nodiscard]] int Descriptor() const { return epoll_; }
 
 private:
