@@ -1,5 +1,6 @@
 // Many clients at once, and clients that stall, stay silent, half-close or vanish.
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/ServerFixture.h"
@@ -55,6 +56,31 @@ TEST_F(Connections, SilentClientsAreClosedAfterTheIdleLimitAndOthersAreServedMea
     RawClient partial(server->Port());
     partial.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 100\r\n\r\nonly part");
     EXPECT_TRUE(partial.ClosedByServer(10s));
+}
+
+// Clock ticks of CPU time the process has used so far.
+long CpuTicks(pid_t pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long user = 0;
+    long system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::stol(field);
+        if (i == 15) system = std::stol(field);
+    }
+    return user + system;
+}
+
+TEST_F(Connections, AnIdleServerHoldingSilentClientsUsesNoCpu) {
+    drive.WriteFile("a.txt", "hello");
+    StartServer();
+    std::vector<RawClient> silent;
+    for (int i = 0; i < 16; ++i) silent.emplace_back(server->Port());
+    std::this_thread::sleep_for(300ms);
+    const long before = CpuTicks(server->Pid());
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_LE(CpuTicks(server->Pid()) - before, 2) << "the loop spins while nothing can progress";
 }
 
 TEST_F(Connections, AClientThatHalfClosesStillGetsTheWholeResponse) {
