@@ -4,6 +4,7 @@
 
 #include "config/Startup.h"
 #include "core/Application.h"
+#include "platform/ChildProcess.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageQueue.h"
 #include "platform/TerminationSignals.h"
@@ -25,6 +26,7 @@ void ApplyIdleLimit(Server& server) {
 
 int main(int argc, char** argv) {
     platform::TerminationSignals signals;
+    platform::ChildExitSignals childExits;
     auto queue = platform::MessageQueue::Create();
     if (!queue) return 0;
 
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
     if (signals.Descriptor() >= 0) {
         queue->WatchDescriptor(signals.Descriptor(), platform::Message{platform::kCommandMessage, kCommandExit, 0});
     }
+    application.WatchChildExits(&childExits);
     ApplyIdleLimit(application.server);
     mainWindow.OnCreate();
     return application.Run();

@@ -32,6 +32,7 @@ std::int64_t Application::WindowProcedure(const platform::Message& message) {
             server.SetWorkPending();
             return 0;
         case platform::kChildExitedMessage:
+            WatchChildExits(childExits_);
             server.SetWorkPending();
             return 0;
         default:
@@ -54,4 +55,11 @@ void Application::OnSocketEvent(const platform::Message& message) {
         default:
             break;  // a socket that can take data again: the pump goes on with it
     }
+}
+
+void Application::WatchChildExits(platform::ChildExitSignals* signals) {
+    childExits_ = signals;
+    if (childExits_ == nullptr || childExits_->Descriptor() < 0) return;
+    childExits_->Drain();
+    queue_.WatchDescriptor(childExits_->Descriptor(), platform::Message{platform::kChildExitedMessage, 0, 0});
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/Server.h"
+#include "platform/ChildProcess.h"
 #include "platform/Message.h"
 #include "platform/MessageQueue.h"
 
@@ -17,6 +18,8 @@ class Application {
 public:
     explicit Application(platform::MessageQueue& queue) : queue_(queue) {}
     void SetWindowLogic(WindowLogic* logic) { windowLogic_ = logic; }
+    // A child's end is a message on the queue, so a finished CGI program is noticed at once.
+    void WatchChildExits(platform::ChildExitSignals* signals);
 
     // The message loop: returns the exit code carried by the quit message.
     int Run();
@@ -30,4 +33,5 @@ private:
 
     platform::MessageQueue& queue_;
     WindowLogic* windowLogic_ = nullptr;
+    platform::ChildExitSignals* childExits_ = nullptr;
 };

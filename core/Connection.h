@@ -8,6 +8,7 @@
 #include "config/ServerSettings.h"
 #include "core/FixedString.h"
 #include "core/TextHelpers.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileHandle.h"
 #include "platform/OwnedTempFile.h"
 #include "platform/Socket.h"
@@ -33,8 +34,10 @@ inline constexpr std::size_t kOutgoingCapacity = 4096;
 
 using ResponseText = FixedString<kResponseTextCapacity>;
 
-// Ties a request to the CGI program that answers it.
+// Ties a request to the CGI program that answers it. Destroying it ends a program
+// that still runs and deletes the files of a run that did not finish.
 struct CgiRun {
+    platform::ChildProcess process;
     platform::FileHandle bodyFile;
     platform::OwnedTempFile bodyFileName;
     platform::FileHandle outputFile;

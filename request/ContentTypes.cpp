@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/FileTypeRegistry.h"
+#include "platform/OpenCommandRegistry.h"
 
 namespace {
 
@@ -36,9 +37,8 @@ bool TakeRegistered(const std::optional<std::string>& registered, FileTypeText& 
     return true;
 }
 
-// Script interpreters get their registrations here; until then no type has one.
-int LookupRegisteredOpenCommand(std::string_view /*dottedExtension*/, FileTypeText& /*out*/) {
-    return -1;
+int LookupRegisteredOpenCommand(std::string_view dottedExtension, FileTypeText& out) {
+    return TakeRegistered(platform::RegisteredOpenCommand(dottedExtension), out) ? 0 : -1;
 }
 
 }  // namespace

@@ -1,12 +1,6 @@
+// Watching a running CGI program until its output can be sent.
 #include "cgi/CgiGateway.h"
-
 #include "core/ErrorPage.h"
-
-int RunCgiRequest(Connection& connection) {
-    connection.cgiRun.reset();  // the body file goes with it
-    SetUnavailableFeaturePage(connection, "Running CGI programs");
-    return -1;
-}
 
 int PollCgiRun(Connection& connection) {
     if (!connection.cgiRun) {
@@ -15,13 +9,14 @@ int PollCgiRun(Connection& connection) {
         return 0;
     }
     CgiRun& run = *connection.cgiRun;
+    if (run.process.IsRunning()) return 0;
     run.bodyFile.Close();
-    run.outputFile.Close();
     run.bodyFileName.Delete();
+    run.outputFile.Close();
     connection.responseText.Assign(run.outputFileName.Name());
     connection.responseFile = std::move(run.outputFileName);
-    connection.responseKind = ResponseKind::CgiOutput;
     connection.state = ConnectionState::ResponseReady;
+    connection.responseKind = ResponseKind::CgiOutput;
     connection.cgiRun.reset();
     return 0;
 }

@@ -1,0 +1,119 @@
+// Starting a CGI program for a request; the server never waits on it.
+#include <string>
+
+#include "cgi/CgiGateway.h"
+#include "core/ErrorPage.h"
+#include "core/HtmlText.h"
+#include "core/TempFiles.h"
+#include "platform/HostInfo.h"
+
+namespace {
+
+constexpr std::string_view kUploadRequestStart = "POST /@upload.exe ";
+constexpr std::string_view kMismatchMessage = "The cgi-bin request doesn't match Pellora configuration.";
+
+struct ProgramPlace {
+    std::string program;
+    std::string workingDirectory;
+};
+
+int Refuse(Connection& connection, std::string_view status, std::string_view message) {
+    SetErrorPage(connection, status, message);
+    return -1;
+}
+
+// The upload program lives beside the server's own executable.
+ProgramPlace UploadProgram() {
+    const std::string executable = platform::ExecutablePath();
+    const std::size_t slash = executable.rfind('/');
+    if (executable.empty() || slash == std::string::npos) return {};
+    const std::string directory = executable.substr(0, slash);
+    return {directory + "/upload.exe", directory};
+}
+
+// A script below the document root's CGI directory; empty program when refused.
+ProgramPlace ScriptProgram(Connection& connection) {
+    PathText scriptName;
+    PathText pathInfo;
+    QueryStringText queryString;
+    if (ParseCgiRequest(connection.request, connection.method, scriptName, pathInfo, queryString) != 0) {
+        Refuse(connection, kBadRequest, kMismatchMessage);
+        return {};
+    }
+    const ServerSettings& settings = Settings();
+    if (settings.RootDir.Empty()) {
+        Refuse(connection, kInternalError, "For cgi-bin to work, root document path has to be define.");
+        return {};
+    }
+    // The prefix matches in any letter case; on a file system that tells case apart,
+    // the program is found under the CGI directory as configured.
+    const std::string prefix = CgiPrefix(settings.CgiDir);
+    std::string script = prefix + std::string(scriptName.View().substr(prefix.size()));
+    for (char& c : script) {
+        if (c == '/') c = '\\';
+    }
+    std::string root(settings.RootDir);
+    ProgramPlace place;
+    if (root.ends_with('\\')) {
+        place.program = root.substr(0, root.size() - 1) + script;
+        place.workingDirectory = root + std::string(settings.CgiDir);
+    } else {
+        place.program = root + script;
+        place.workingDirectory = root + "\\" + std::string(settings.CgiDir);
+    }
+    return place;
+}
+
+int Launch(Connection& connection, const ProgramPlace& place) {
+    if (place.program.empty() || platform::GetPathStatus(place.program).kind != platform::PathKind::File) {
+        return Refuse(connection, kNotFound, "Cgi-bin file " + HtmlEscape(place.program) + " not found");
+    }
+    CommandLineText commandLine;
+    const bool usesInterpreter = BuildCgiCommandLine(place.program, commandLine) == 0;
+    if (!commandLine.View().ends_with(place.program)) return Refuse(connection, kBadRequest, kMismatchMessage);
+
+    if (!connection.cgiRun) connection.cgiRun = std::make_unique<CgiRun>();
+    CgiRun& run = *connection.cgiRun;
+    if (connection.method == RequestMethod::Post) {
+        run.bodyFile = platform::OpenFileForRead(run.bodyFileName.Name());
+    }
+    if (CreateTempFile(run.outputFile, run.outputFileName) != 0) {
+        connection.cgiRun.reset();
+        return Refuse(connection, kInternalError, kTempFileMessage);
+    }
+    platform::ChildLaunch launch;
+    if (usesInterpreter) {
+        launch.interpreter = commandLine.View().substr(0, commandLine.Length() - place.program.size());
+    }
+    launch.program = place.program;
+    launch.workingDirectory = place.workingDirectory;
+    launch.environment = BuildCgiEnvironment(connection);
+    launch.standardInput = run.bodyFile.IsOpen() ? run.bodyFile.Descriptor() : -1;
+    launch.standardOutput = run.outputFile.Descriptor();
+    run.process = platform::ChildProcess::Start(launch);
+    if (!run.process.Started()) {
+        connection.cgiRun.reset();  // its files go with it
+        return Refuse(connection, kInternalError, "The server wasn't able to create process.");
+    }
+    connection.state = ConnectionState::RunningCgi;
+    return 0;
+}
+
+}  // namespace
+
+int RunCgiRequest(Connection& connection) {
+    if (connection.request.View().starts_with(kUploadRequestStart)) {
+        // With uploads off, nobody may write files on this machine through the server.
+        if (Settings().UploadOn == 0) {
+            connection.cgiRun.reset();
+            return Refuse(connection, kInternalError, "Pellora upload capability is currently disabled.");
+        }
+        return Launch(connection, UploadProgram());
+    }
+    const ProgramPlace place = ScriptProgram(connection);
+    if (place.program.empty()) {
+        connection.cgiRun.reset();
+        return -1;
+    }
+    return Launch(connection, place);
+}

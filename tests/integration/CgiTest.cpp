@@ -1,0 +1,179 @@
+// CGI programs run by the real server: their environment, input, output, and what
+// happens when they are slow, silent, missing or abandoned.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/ServerFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Prints its environment exactly as it was given, then its standard input.
+constexpr const char* kEnvironmentScript = R"(import sys
+environ = open('/proc/self/environ', 'rb').read()
+sys.stdout.write('Content-Type: text/plain\r\n\r\n')
+sys.stdout.flush()
+sys.stdout.buffer.write(environ.replace(b'\0', b'\n'))
+sys.stdout.buffer.write(b'stdin:' + sys.stdin.buffer.read())
+)";
+
+std::string HostName() {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+class Cgi : public ServerFixture {
+protected:
+    void SetUp() override {
+        settings.RootDir.Assign("c:\\web");
+        drive.WriteFile("web/cgi-bin/env.py", kEnvironmentScript);
+        drive.WriteFile("web/a.txt", "plain file");
+    }
+    void Script(const std::string& name, const std::string& text) {
+        chmod(drive.WriteFile("web/cgi-bin/" + name, text).c_str(), 0755);
+    }
+    std::string Variables(const std::string& method, const std::string& rest) {
+        return "SERVER_SOFTWARE=PELLORA/1.0\nGATEWAY_INTERFACE=CGI/1.1\nSERVER_PROTOCOL=HTTP/1.0\nSERVER_PORT=" +
+               std::to_string(server->Port()) + "\nSERVER_NAME=" + HostName().substr(0, 51) +
+               "\nREMOTE_ADDR=127.0.0.1\nREMOTE_HOST=\nREMOTE_USER=\nAUTH_TYPE=\n" + rest.substr(0, rest.find('|')) +
+               "REQUEST_METHOD=" + method + "\n" + rest.substr(rest.find('|') + 1);
+    }
+};
+
+TEST_F(Cgi, ProgramsGetTheirSeventeenVariablesInOrderAndTheBodyAsInput) {
+    StartServer();
+    const Response get =
+        SplitResponse(Request("GET /cgi-bin/env.py/a/b?x=1&y=a+b HTTP/1.0\r\nAccept: text/html, */*\r\n\r\n"));
+    EXPECT_EQ(get.body, Variables("GET",
+                                  "HTTP_ACCEPT=text/html, */*\n|SCRIPT_NAME=/cgi-bin/env.py\nHTTP_INFO=/a/b\n"
+                                  "HTTP_TRANSLATED=/c/web/a/b\nQUERY_STRING=x=1&y=a+b\nCONTENT_TYPE=\n"
+                                  "CONTENT_LENGTH=0\nstdin:"));
+
+    const Response post = SplitResponse(Request(
+        "POST /cgi-bin/env.py HTTP/1.0\r\nContent-Type: multipart/form-data; boundary=xyz\r\nContent-Length: 9\r\n"
+        "\r\nname=a&b"
+        "c"));
+    EXPECT_EQ(post.body, Variables("POST",
+                                   "HTTP_ACCEPT=\n|SCRIPT_NAME=/cgi-bin/env.py\nHTTP_INFO=\nHTTP_TRANSLATED=\n"
+                                   "QUERY_STRING=\nCONTENT_TYPE=multipart/form-data\nCONTENT_LENGTH=9\n"
+                                   "stdin:name=a&bc"));
+
+    // The prefix matches in any case; SCRIPT_NAME keeps the URL's own.
+    EXPECT_NE(Get("/CGI-Bin/env.py?q").find("SCRIPT_NAME=/CGI-Bin/env.py\n"), std::string::npos);
+
+    const std::string head = Request("HEAD /cgi-bin/env.py?q HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(head.ends_with("Content-Type: text/plain\r\n\r\n")) << head;
+    EXPECT_EQ(head.find("REQUEST_METHOD"), std::string::npos);
+}
+
+TEST_F(Cgi, OutputBringsItsOwnHeaderOnlyWhenItBeginsWithContent) {
+    Script("own.sh", "#!/bin/sh\nprintf 'Content-type: text/plain\\r\\n\\r\\nhi'\n");
+    Script("location.sh", "#!/bin/sh\nprintf 'Location: /x\\r\\n\\r\\nbody'\n");
+    Script("silent.sh", "#!/bin/sh\nexit 0\n");
+    StartServer();
+    const std::string own = Get("/cgi-bin/own.sh?");
+    EXPECT_TRUE(own.starts_with("HTTP/1.0 200 OK\r\nDate: ")) << own;
+    EXPECT_TRUE(own.ends_with("\nServer: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-type: text/plain\r\n\r\nhi"))
+        << own;
+    const Response location = SplitResponse(Get("/cgi-bin/location.sh?"));
+    EXPECT_TRUE(IsSuccessHeader(location.head, "text/html")) << location.head;
+    EXPECT_EQ(location.body, "Location: /x\r\n\r\nbody");
+    const Response silent = SplitResponse(Get("/cgi-bin/silent.sh?"));
+    EXPECT_TRUE(IsSuccessHeader(silent.head, "text/html"));
+    EXPECT_EQ(silent.body, "");
+}
+
+TEST_F(Cgi, RefusalsHaveTheirPages) {
+    drive.MakeDirectory("web/cgi-bin/folder");
+    StartServer();
+    EXPECT_EQ(Get("/cgi-bin/nothere.sh?x"),
+              ErrorPageBytes("404 Not Found", "Cgi-bin file c:\\web\\cgi-bin\\nothere.sh not found"));
+    EXPECT_EQ(Get("/cgi-bin/folder?x"),
+              ErrorPageBytes("404 Not Found", "Cgi-bin file c:\\web\\cgi-bin\\folder not found"));
+    EXPECT_EQ(Get("/cgi-bin/..?x"), ErrorPageBytes("404 Not Found", "Cgi-bin file c:\\web\\cgi-bin\\.. not found"));
+    EXPECT_EQ(Get("/cgi-binx/env.py?x"),
+              ErrorPageBytes("400 Bad Request", "The cgi-bin request doesn't match Pellora configuration."));
+    EXPECT_EQ(Request("POST /a.txt HTTP/1.0\r\nContent-Length: 1\r\n\r\nx"),
+              ErrorPageBytes("400 Bad Request", "The cgi-bin request doesn't match Pellora configuration."));
+    EXPECT_EQ(Get("/cgi-bin/<b>.sh?x"),
+              ErrorPageBytes("404 Not Found", "Cgi-bin file c:\\web\\cgi-bin\\&lt;b&gt;.sh not found"));
+    EXPECT_EQ(Request("POST /@upload.exe HTTP/1.0\r\nContent-Length: 1\r\n\r\nx"),
+              ErrorPageBytes("500 Internal Server Error", "Pellora upload capability is currently disabled."));
+}
+
+TEST_F(Cgi, WithoutADocumentRootNothingRuns) {
+    settings.RootDir.Clear();
+    // SetUp filled RootDir; this test runs without one.
+    StartServer();
+    EXPECT_EQ(Get("/cgi-bin/env.py?x"),
+              ErrorPageBytes("500 Internal Server Error", "For cgi-bin to work, root document path has to be define."));
+}
+
+TEST_F(Cgi, ASlowProgramDoesNotHoldUpOtherClients) {
+    Script("slow.sh", "#!/bin/sh\nsleep 2\necho done\n");
+    StartServer();
+    RawClient slow(server->Port());
+    slow.Send("GET /cgi-bin/slow.sh?x HTTP/1.0\r\n\r\n");
+    std::this_thread::sleep_for(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SplitResponse(Get("/c/web/a.txt")).body, "plain file");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    EXPECT_EQ(SplitResponse(slow.ReadAll()).body, "done\n");
+}
+
+bool ProcessGone(pid_t pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty()) return true;
+    const std::size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+}
+
+bool WaitUntilGone(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        if (ProcessGone(pid)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+TEST_F(Cgi, AClientThatGoesAwayEndsItsProgramAndWhatTheProgramStarted) {
+    const std::string pids = drive / "pids";
+    Script("forever.sh", "#!/bin/sh\nsleep 1000 &\necho $$ $! > " + pids + "\nwait\n");
+    StartServer();
+    {
+        RawClient client(server->Port());
+        client.Send("GET /cgi-bin/forever.sh?x HTTP/1.0\r\n\r\n");
+        for (int i = 0; i < 500 && ReadWholeFile(pids).empty(); ++i) std::this_thread::sleep_for(10ms);
+    }
+    std::istringstream numbers(ReadWholeFile(pids));
+    pid_t program = 0;
+    pid_t grandchild = 0;
+    numbers >> program >> grandchild;
+    ASSERT_GT(program, 0);
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(WaitUntilGone(program));
+    EXPECT_TRUE(WaitUntilGone(grandchild));
+    EXPECT_TRUE(server->WaitForDescriptors(server->OpenDescriptors(), 1s));
+}
+
+TEST_F(Cgi, StoppingTheServerEndsRunningPrograms) {
+    const std::string pids = drive / "pids";
+    Script("forever.sh", "#!/bin/sh\necho $$ > " + pids + "\nsleep 1000\n");
+    StartServer();
+    RawClient client(server->Port());
+    client.Send("GET /cgi-bin/forever.sh?x HTTP/1.0\r\n\r\n");
+    for (int i = 0; i < 500 && ReadWholeFile(pids).empty(); ++i) std::this_thread::sleep_for(10ms);
+    const pid_t program = std::stoi(ReadWholeFile(pids));
+    EXPECT_EQ(server->Stop(), 0);
+    EXPECT_TRUE(WaitUntilGone(program));
+    EXPECT_TRUE(server->TemporaryFiles().empty());
+}
+
+}  // namespace
