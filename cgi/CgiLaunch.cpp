@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cgi/CgiGateway.h"
+#include "cgi/upload/UploadEnvironment.h"
 #include "core/ErrorPage.h"
 #include "core/HtmlText.h"
 #include "core/TempFiles.h"
@@ -15,6 +16,7 @@ constexpr std::string_view kMismatchMessage = "The cgi-bin request doesn't match
 struct ProgramPlace {
     std::string program;
     std::string workingDirectory;
+    std::string extraEnvironment;  // entries after the 17 CGI variables, each ended by a NUL
 };
 
 int Refuse(Connection& connection, std::string_view status, std::string_view message) {
@@ -28,7 +30,7 @@ ProgramPlace UploadProgram() {
     const std::size_t slash = executable.rfind('/');
     if (executable.empty() || slash == std::string::npos) return {};
     const std::string directory = executable.substr(0, slash);
-    return {directory + "/upload.exe", directory};
+    return {directory + "/upload.exe", directory, UploadProgramEnvironment()};
 }
 
 // A script below the document root's CGI directory; empty program when refused.
@@ -88,6 +90,11 @@ int Launch(Connection& connection, const ProgramPlace& place) {
     launch.program = place.program;
     launch.workingDirectory = place.workingDirectory;
     launch.environment = BuildCgiEnvironment(connection);
+    if (!place.extraEnvironment.empty()) {
+        launch.environment.pop_back();  // the block's closing NUL moves behind the extra entries
+        launch.environment += place.extraEnvironment;
+        launch.environment += '\0';
+    }
     launch.standardInput = run.bodyFile.IsOpen() ? run.bodyFile.Descriptor() : -1;
     launch.standardOutput = run.outputFile.Descriptor();
     run.process = platform::ChildProcess::Start(launch);

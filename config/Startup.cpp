@@ -1,6 +1,7 @@
 #include "config/Startup.h"
 
 #include "config/OptionsFile.h"
+#include "config/RegistryStore.h"
 #include "config/ServerSettings.h"
 #include "ui/AccessStatusText.h"
 
@@ -8,8 +9,11 @@ int InitializeServer(Server& server, platform::Window& window, platform::Message
                      const std::optional<std::string>& optionsFile) {
     server.Attach(&window, &queue);
     SetDefaultSettings();
-    // Without a readable options file the server runs on the defaults.
-    if (optionsFile) ReadOptionsFile(*optionsFile);
+    // An options file that cannot be read has said so; the store stands in for it.
+    const bool fromOptionsFile = optionsFile && ReadOptionsFile(*optionsFile) == 0;
+    // A store that is missing or incomplete is written afresh from the record, so
+    // every key exists from now on.
+    if (!fromOptionsFile && LoadSettingsFromRegistry() != 0) SaveSettingsToRegistry();
     UpdateAccessStatusText(window);
     return server.StartListening();
 }

@@ -8,6 +8,7 @@
 #include "core/DateText.h"
 #include "core/ErrorPage.h"
 #include "core/Server.h"
+#include "log/AccessLog.h"
 #include "platform/Clock.h"
 #include "request/AccessControl.h"
 #include "request/ContentTypes.h"
@@ -42,6 +43,20 @@ bool OutputBringsHeader(std::string_view outputName) {
     std::array<char, 10> start{};
     const long count = output.Read(start.data(), start.size());
     return count >= 7 && std::string_view(start.data(), 7) == "Content";
+}
+
+// For HEAD: the program's own header lines up to their empty line, so the answer
+// is a whole header; an output without an empty line gets one.
+std::string CgiHeaderLines(std::string_view outputName) {
+    platform::FileHandle output = platform::OpenFileForRead(outputName);
+    std::array<char, kResponseTextCapacity - kHeaderCapacity> start{};
+    const long count = output.Read(start.data(), start.size());
+    const std::string_view text(start.data(), count > 0 ? static_cast<std::size_t>(count) : 0);
+    for (const std::string_view end : {"\r\n\r\n", "\n\n"}) {
+        const std::size_t at = text.find(end);
+        if (at != std::string_view::npos) return std::string(text.substr(0, at + end.size()));
+    }
+    return "\r\n";
 }
 
 bool DeletesAfterSending(ResponseKind kind) {
@@ -158,8 +173,10 @@ SendOutcome Server::PrepareResponse(Connection& connection) {
     }
     if (connection.method == RequestMethod::Head) {
         connection.file.Close();
-        connection.responseFile.Delete();
         connection.responseText.Assign(header);
+        if (!header.View().ends_with("\r\n\r\n"))
+            connection.responseText.Append(CgiHeaderLines(connection.responseFile.Name()));
+        connection.responseFile.Delete();
         connection.responseKind = ResponseKind::Text;
         return SendOutcome::Complete;
     }
@@ -194,6 +211,8 @@ SendOutcome Server::SendPiece(Connection& connection) {
 }
 
 void Server::FinishConnection(Connection& connection) {
+    // The line needs the socket's local address, so it is written before closing.
+    if (Settings().LogOption != 0) WriteLogEntry(connection);
     connection.socket.DiscardPendingInput();
     RemoveConnection(connection.socket.Descriptor());
 }

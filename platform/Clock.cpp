@@ -38,4 +38,11 @@ CivilTime LocalCivilTime(std::int64_t unixTime) {
     return FromTm(parts);
 }
 
+std::optional<CivilTime> TryLocalCivilTime(std::int64_t unixTime) {
+    const auto seconds = static_cast<std::time_t>(unixTime);
+    std::tm parts{};
+    if (localtime_r(&seconds, &parts) == nullptr) return std::nullopt;
+    return FromTm(parts);
+}
+
 }  // namespace platform

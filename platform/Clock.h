@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 namespace platform {
 
@@ -19,5 +20,7 @@ struct CivilTime {
 std::int64_t CurrentUnixTime();
 CivilTime UtcCivilTime(std::int64_t unixTime);
 CivilTime LocalCivilTime(std::int64_t unixTime);
+// Nothing when the time lies beyond what the calendar functions can break down.
+std::optional<CivilTime> TryLocalCivilTime(std::int64_t unixTime);
 
 }  // namespace platform

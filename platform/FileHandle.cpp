@@ -8,18 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/DriveTable.h"
+#include "platform/HostPath.h"
 
 namespace platform {
 namespace {
-
-// The host name of a path, or nothing when it names no place (unknown drive, "..",
-// or a NUL byte that the kernel would silently cut the name at).
-std::optional<std::string> HostPath(std::string_view path) {
-    std::optional<std::string> host = TheDriveTable().MapToHost(path);
-    if (host && host->find('\0') != std::string::npos) return std::nullopt;
-    return host;
-}
 
 FileError ErrorFromErrno(int error) {
     switch (error) {
@@ -108,7 +100,7 @@ bool FileHandle::WriteAll(std::string_view bytes) {
 }
 
 PathStatus GetPathStatus(std::string_view path) {
-    std::optional<std::string> host = HostPath(path);
+    std::optional<std::string> host = ResolveHostPath(path);
     if (!host) return {PathKind::Missing, FileError::Missing};
     struct stat status {};
     if (stat(host->c_str(), &status) != 0) return {PathKind::Missing, ErrorFromErrno(errno)};
@@ -118,7 +110,7 @@ PathStatus GetPathStatus(std::string_view path) {
 }
 
 FileHandle OpenFileForRead(std::string_view path, FileError* error) {
-    std::optional<std::string> host = HostPath(path);
+    std::optional<std::string> host = ResolveHostPath(path);
     if (!host) {
         Report(error, FileError::Missing);
         return FileHandle{};
@@ -135,7 +127,7 @@ FileHandle OpenFileForRead(std::string_view path, FileError* error) {
 }
 
 FileHandle CreateFileForWrite(std::string_view path, FileError* error) {
-    std::optional<std::string> host = HostPath(path);
+    std::optional<std::string> host = ResolveHostPath(path);
     if (!host) {
         Report(error, FileError::Missing);
         return FileHandle{};
@@ -152,7 +144,7 @@ FileHandle CreateFileForWrite(std::string_view path, FileError* error) {
 }
 
 bool DeleteFile(std::string_view path) {
-    std::optional<std::string> host = HostPath(path);
+    std::optional<std::string> host = ResolveHostPath(path);
     return host && unlink(host->c_str()) == 0;
 }
 

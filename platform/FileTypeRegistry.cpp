@@ -184,7 +184,11 @@ std::optional<std::string> FirstUnlocalizedComment(std::string_view xml) {
 
 std::optional<std::string> ReadDescription(const std::vector<std::string>& dataDirs, const std::string& contentType) {
     for (const std::string& dir : dataDirs) {
-        const auto xml = ReadSmallFile(dir + "/mime/" + contentType + ".xml");
+        std::string path = dir;
+        path += "/mime/";
+        path += contentType;
+        path += ".xml";
+        const auto xml = ReadSmallFile(path);
         if (!xml) continue;
         auto comment = FirstUnlocalizedComment(*xml);
         if (comment && !comment->empty()) return comment;

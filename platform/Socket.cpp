@@ -84,6 +84,18 @@ void Socket::DiscardPendingInput() {
     }
 }
 
+std::string Socket::LocalAddress() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (getsockname(descriptor_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.sin_family != AF_INET) {
+        return {};
+    }
+    std::array<char, INET_ADDRSTRLEN> text{};
+    if (inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size()) == nullptr) return {};
+    return text.data();
+}
+
 void Socket::Close() {
     if (descriptor_ >= 0) {
         close(descriptor_);

@@ -36,6 +36,9 @@ public:
     // Reads and drops what the client has sent and we did not read, so that closing
     // does not reset the connection before the client has read our response.
     void DiscardPendingInput();
+    // The local address of a connected socket (the one the client reached) as
+    // dotted-quad text; empty when it cannot be had.
+    [[nodiscard]] std::string LocalAddress() const;
 
     [[nodiscard]] bool IsOpen() const { return descriptor_ >= 0; }
     [[nodiscard]] int Descriptor() const { return descriptor_; }

@@ -13,6 +13,13 @@ bool HasDrivePrefix(std::string_view path) {
 }  // namespace
 
 DrivePathResult NormalizeDrivePath(std::string_view path, PathText& normalized) {
+    std::string result;
+    const DrivePathResult outcome = NormalizeDrivePath(path, result);
+    if (outcome != DrivePathResult::Normalized) return outcome;
+    return normalized.Assign(result) ? DrivePathResult::Normalized : DrivePathResult::TooLong;
+}
+
+DrivePathResult NormalizeDrivePath(std::string_view path, std::string& result) {
     if (!HasDrivePrefix(path)) return DrivePathResult::NotDriveForm;
     const std::string_view rest = path.substr(2);
     if (!rest.empty() && rest.front() != '\\') return DrivePathResult::NotDriveForm;
@@ -30,12 +37,12 @@ DrivePathResult NormalizeDrivePath(std::string_view path, PathText& normalized) 
         }
         start = end + 1;
     }
-    std::string result(path.substr(0, 2));
+    result.assign(path.substr(0, 2));
     for (const std::string_view component : components) {
         result += '\\';
         result += component;
     }
-    return normalized.Assign(result) ? DrivePathResult::Normalized : DrivePathResult::TooLong;
+    return DrivePathResult::Normalized;
 }
 
 std::string DrivePathToUrlPath(std::string_view path) {

@@ -9,7 +9,10 @@
 #include "core/DateText.h"
 #include "core/ErrorPage.h"
 #include "core/HtmlText.h"
+#include "core/TempFiles.h"
 #include "core/TextHelpers.h"
+#include "pages/DirectoryListing.h"
+#include "pages/DriveIndex.h"
 #include "platform/FileHandle.h"
 #include "platform/HostInfo.h"
 #include "request/DrivePath.h"
@@ -49,7 +52,28 @@ std::string Printed(const char* format, const std::string& host, int port, const
     return text;
 }
 
+// A page written into a new temporary file, which the connection owns from here on
+// and which delivery sends and deletes.
+template <typename PageWriterFunction>
+int ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
+    if (CreateTempFile(connection.file, connection.responseFile) != 0) {
+        SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
+        return -1;
+    }
+    connection.responseText.Assign(connection.responseFile.Name());
+    writePage(connection.file);
+    connection.file.Close();
+    connection.responseKind = ResponseKind::TempPage;
+    return 0;
+}
+
 }  // namespace
+
+int ServeDirectoryListing(Connection& connection, std::string_view pattern) {
+    const std::int32_t useTable = Settings().UseTable;
+    return ServeGeneratedPage(connection,
+                              [&](platform::FileHandle& file) { WriteDirectoryListing(file, pattern, useTable); });
+}
 
 std::string RedirectHost(std::string_view request) {
     HeaderValueText value;
@@ -84,8 +108,8 @@ int ServeRootRequest(Connection& connection) {
     const ServerSettings& settings = Settings();
     switch (settings.RootOption) {
         case kRootDriveIndex:
-            SetUnavailableFeaturePage(connection, "The drive index");
-            return 0;
+            return ServeGeneratedPage(connection,
+                                      [&](platform::FileHandle& file) { WriteDriveIndex(file, settings.UseTable); });
         case kRootFile:
             if (settings.RootFile.Empty()) {
                 SetNotFoundAnswer(connection, "The index file name is not valid.");
@@ -120,9 +144,14 @@ int ServeDirectoryRequest(Connection& connection, std::string_view path) {
     }
     switch (option) {
         case kDirListing:
-        case kDirIndexElseListing:
-            SetUnavailableFeaturePage(connection, "Directory listing");
-            return 0;
+        case kDirIndexElseListing: {
+            PathText pattern(path);
+            if (!pattern.Append("\\*")) {
+                SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
+                return -1;
+            }
+            return ServeDirectoryListing(connection, pattern);
+        }
         case kDirError:
             SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to directories.");
             return 0;

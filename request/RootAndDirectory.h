@@ -7,6 +7,9 @@
 int ServeRootRequest(Connection& connection);
 // `path` names an existing directory in drive form without a trailing backslash.
 int ServeDirectoryRequest(Connection& connection, std::string_view path);
+// A generated listing page of a drive-form pattern ('c:\docs\*', 'c:\docs\*.txt');
+// -1 with the 500 answer when no temporary file could be made.
+int ServeDirectoryListing(Connection& connection, std::string_view pattern);
 int ServeBuiltinImage(Connection& connection, std::string_view name);
 // A complete 302 response to the URL of the local `path`, in responseText.
 int WriteRedirect(std::string_view path, Connection& connection);

@@ -7,6 +7,7 @@
 #include "config/ServerSettings.h"
 #include "core/ErrorPage.h"
 #include "platform/FileHandle.h"
+#include "platform/HostPath.h"
 #include "request/AccessControl.h"
 #include "request/DrivePath.h"
 #include "request/RootAndDirectory.h"
@@ -52,23 +53,21 @@ int ServeDrivePath(Connection& connection, std::string_view url) {
         path = url;
     }
     if (!path.empty() && path.back() == '/') path.pop_back();
-    PathText local;
-    switch (NormalizeDrivePath(WithBackslashes(path), local)) {
-        case DrivePathResult::Normalized:
-            break;
-        case DrivePathResult::NotDriveForm:
-            return NotFound(connection);
-        case DrivePathResult::TooLong:
-            return RefuseMalformed(connection);
+    std::string normalized;
+    if (NormalizeDrivePath(WithBackslashes(path), normalized) != DrivePathResult::Normalized) {
+        return NotFound(connection);
     }
+    // Told from the path as sent: a name that holds '*' is reached by its short name.
+    const bool wildcard = normalized.find('*') != std::string::npos;
+    // Short names become the names they stand for before anything looks at the path,
+    // so the directory lists are matched against the real names.
+    PathText local;
+    if (!local.Assign(platform::ResolveShortNames(normalized))) return RefuseMalformed(connection);
     if (CheckDirectoryAccess(Settings(), local) != 0) {
         SetErrorPageForMethod(connection, kForbidden, "This directory is not allowed for access.");
         return -1;
     }
-    if (local.View().find('*') != std::string_view::npos) {
-        SetUnavailableFeaturePage(connection, "Wildcard directory listing");
-        return -1;
-    }
+    if (wildcard) return ServeDirectoryListing(connection, local);
     const platform::PathStatus status = platform::GetPathStatus(local);
     if (status.kind == platform::PathKind::Missing) return NotFound(connection);
     if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);

@@ -1,7 +1,12 @@
 #pragma once
+// The built-in upload form, posted as multipart/form-data to the upload program.
 #include <string_view>
 
 #include "core/Connection.h"
 
-// The built-in upload form; `name` is the URL behind "/@".
+// `name` is the URL behind "/@" (it begins "upload.htm"). The whole answer goes into
+// responseText; 0 for the form, -1 for an error page.
 int ServeUploadPage(Connection& connection, std::string_view name);
+
+// The complete 200 response with the form, the destination field pre-filled.
+void WriteUploadForm(std::string_view destination, ResponseText& responseText);

@@ -61,7 +61,7 @@ TEST_F(FileServing, AnswersEveryRefusalWithItsErrorPage) {
          ErrorPageBytes("404 Not Found", "File or directory not found.")},
         {"unknown drive", "GET /q/a.txt HTTP/1.0\r\n\r\n",
          ErrorPageBytes("404 Not Found", "File or directory not found.")},
-        {"literal percent sequence", "GET /c/a%2Etxt HTTP/1.0\r\n\r\n",
+        {"percent sequence naming nothing, sent or decoded", "GET /c/b%2Etxt HTTP/1.0\r\n\r\n",
          ErrorPageBytes("404 Not Found", "File or directory not found.")},
         {"document root not set", "GET /index.htm HTTP/1.0\r\n\r\n",
          ErrorPageBytes("404 Not Found", "File or directory not found.")},

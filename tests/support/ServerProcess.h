@@ -42,6 +42,8 @@ public:
     [[nodiscard]] std::string Stderr() const;
     [[nodiscard]] const std::string& TempDirectory() const { return tempDirectory_; }
     [[nodiscard]] const std::string& OptionsFile() const { return optionsFile_; }
+    // The server's XDG_CONFIG_HOME: its settings store lives in "pellora" below it.
+    [[nodiscard]] std::string ConfigDirectory() const { return home_ / "config"; }
     // Open descriptors of the running server.
     [[nodiscard]] int OpenDescriptors() const;
     // Temporary files the server has left in its temporary directory.

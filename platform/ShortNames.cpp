@@ -1,0 +1,79 @@
+#include "platform/ShortNames.h"
+
+namespace platform {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool IsUrlUnsafeByte(unsigned char byte) {
+    if (byte < 0x20 || byte >= 0x7F) return true;
+    switch (byte) {
+        case ' ':
+        case '%':
+        case '#':
+        case '?':
+        case '"':
+        case '\'':
+        case '<':
+        case '>':
+        case '&':
+        case '*':  // the router takes a '*' in a path as a wildcard
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string PercentEncodeUnsafe(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsUrlUnsafeByte(byte)) {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 0x0F];
+        } else {
+            encoded += c;
+        }
+    }
+    return encoded;
+}
+
+std::string ShortNameOf(std::string_view longName) {
+    std::string encoded = PercentEncodeUnsafe(longName);
+    if (encoded.size() == longName.size()) encoded.clear();  // nothing was unsafe
+    return encoded;
+}
+
+std::optional<std::string> DecodeShortName(std::string_view component) {
+    std::string decoded;
+    decoded.reserve(component.size());
+    bool escaped = false;
+    for (std::size_t i = 0; i < component.size(); ++i) {
+        if (component[i] == '%' && i + 2 < component.size()) {
+            const int high = HexValue(component[i + 1]);
+            const int low = HexValue(component[i + 2]);
+            if (high >= 0 && low >= 0) {
+                decoded += static_cast<char>(high * 16 + low);
+                i += 2;
+                escaped = true;
+                continue;
+            }
+        }
+        decoded += component[i];
+    }
+    if (!escaped || decoded.empty() || decoded == "." || decoded == "..") return std::nullopt;
+    if (decoded.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) return std::nullopt;
+    return decoded;
+}
+
+}  // namespace platform

@@ -1,0 +1,126 @@
+#include "tests/cgi/upload/UploadTestSupport.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+
+#include "config/RegistryStore.h"
+
+std::string UploadProgramPath() {
+    return (std::filesystem::path(PELLORA_BINARY).parent_path() / "upload.exe").string();
+}
+
+void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings) {
+    std::optional<std::string> saved;
+    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
+    setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+    SaveSettingsToRegistry(settings);
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+FormPart TextField(const std::string& name, const std::string& value) {
+    return {"Content-Disposition: form-data; name=\"" + name + "\"\r\n", value};
+}
+
+FormPart FileField(const std::string& fileName, const std::string& data, const std::string& name) {
+    return {"Content-Disposition: form-data; name=\"" + name + "\"; filename=\"" + fileName +
+                "\"\r\nContent-Type: application/octet-stream\r\n",
+            data};
+}
+
+std::string MultipartBody(const std::vector<FormPart>& parts, const std::string& boundary) {
+    std::string body;
+    for (const FormPart& part : parts) body += "--" + boundary + "\r\n" + part.headers + "\r\n" + part.data + "\r\n";
+    return body + "--" + boundary + "--\r\n";
+}
+
+void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::mt19937_64 generator(seed);
+    std::vector<std::uint64_t> piece(1 << 17);  // 1 MiB
+    for (std::size_t written = 0; written < size;) {
+        for (std::uint64_t& word : piece) word = generator();
+        const std::size_t count = std::min(size - written, piece.size() * sizeof(std::uint64_t));
+        out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(count));
+        written += count;
+    }
+}
+
+bool SameFileContents(const std::string& a, const std::string& b) {
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    if (!first || !second) return false;
+    std::vector<char> x(1 << 20);
+    std::vector<char> y(1 << 20);
+    while (true) {
+        first.read(x.data(), static_cast<std::streamsize>(x.size()));
+        second.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (first.gcount() != second.gcount()) return false;
+        if (!std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) return false;
+        if (first.gcount() == 0) return true;
+    }
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::string& inputFile) {
+    std::vector<std::string> arguments = argv;
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+    std::vector<char*> argp;
+    for (std::string& argument : arguments) argp.push_back(argument.data());
+    argp.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    ProgramRun run;
+    int output[2];
+    if (pipe2(output, O_CLOEXEC) != 0) return run;
+    const int input = open(inputFile.c_str(), O_RDONLY | O_CLOEXEC);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(input, 0);
+        dup2(output[1], 1);
+        dup2(nowhere, 2);
+        execve(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
+    close(output[1]);
+    close(input);
+    close(nowhere);
+    char buffer[65536];
+    ssize_t got;
+    while ((got = read(output[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(got));
+    close(output[0]);
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+        run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.maxResidentKilobytes = usage.ru_maxrss;
+    }
+    return run;
+}
+
+std::vector<std::string> TreeOf(const std::string& directory) {
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory, error)) {
+        std::string relative = std::filesystem::relative(entry.path(), directory).string();
+        if (entry.is_directory()) relative += "/";
+        paths.push_back(relative);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// What the upload tests share: the saved settings put where a server or the upload
+// program looks for them, multipart bodies, large files, and programs run with their
+// output and resource use taken.
+#include <sys/resource.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/ServerSettings.h"
+
+// The upload program beside the server binary under test.
+std::string UploadProgramPath();
+
+// Saves `settings` through the store layer into the store below `configHome` (an
+// XDG_CONFIG_HOME), the way the server saves them; the test's own environment is
+// put back afterwards.
+void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings);
+
+struct FormPart {
+    std::string headers;  // the part's header lines, each ended by CR LF
+    std::string data;
+};
+FormPart TextField(const std::string& name, const std::string& value);
+FormPart FileField(const std::string& fileName, const std::string& data, const std::string& name = "upl-file");
+// A body as browsers send it, closing boundary included.
+std::string MultipartBody(const std::vector<FormPart>& parts, const std::string& boundary = "----PelloraTestBoundary");
+
+// `size` bytes of a pattern that never repeats within a file, written in pieces.
+void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
+// Compares two files piece by piece, without holding either.
+bool SameFileContents(const std::string& a, const std::string& b);
+
+struct ProgramRun {
+    int exitStatus = -1;  // -1 when it did not exit normally
+    std::string output;
+    long maxResidentKilobytes = 0;
+};
+// Runs `argv` with exactly `environment`, standard input from `inputFile`, and waits.
+ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::string& inputFile);
+
+// Every file below `directory`, as paths relative to it, sorted.
+std::vector<std::string> TreeOf(const std::string& directory);
