@@ -149,3 +149,11 @@ FieldValue ReadField(const SettingRow& row, const ServerSettings& settings) {
     if (field.number != nullptr) return FieldValue{.number = *field.number, .text = {}};
     return FieldValue{.number = 0, .text = field.Text()};
 }
+
+std::vector<std::reference_wrapper<const SettingRow>> SettingRowsInSubkey(std::string_view subkey) {
+    std::vector<std::reference_wrapper<const SettingRow>> rows;
+    for (const SettingRow& row : SettingRows()) {
+        if (row.storeSubkey == subkey) rows.emplace_back(row);
+    }
+    return rows;
+}

@@ -3,9 +3,10 @@
 // Options pages all walk it, so a field's key, store name and capacity are said once.
 #include <cstddef>
 #include <cstdint>
-#include <ranges>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "config/ServerSettings.h"
 
@@ -52,9 +53,7 @@ inline constexpr std::size_t kPreRelease2RowCount = 27;
 std::span<const SettingRow> PreRelease2Rows();
 
 // The rows kept under one store subkey, in table order.
-inline auto SettingRowsInSubkey(std::string_view subkey) {
-    return SettingRows() | std::views::filter([subkey](const SettingRow& row) { return row.storeSubkey == subkey; });
-}
+std::vector<std::reference_wrapper<const SettingRow>> SettingRowsInSubkey(std::string_view subkey);
 
 // A field's current value, for readers that hold a const record.
 struct FieldValue {

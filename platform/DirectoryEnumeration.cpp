@@ -1,5 +1,7 @@
 #include "platform/DirectoryEnumeration.h"
 
+#include "platform/Utf8.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,25 +17,6 @@ namespace {
 
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The length of the UTF-8 sequence at `i`, or 1 for a byte that starts none, so that
-// '?' stands for one character of a UTF-8 name and one byte of any other.
-std::size_t CharacterLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (length == 1 || i + length > text.size()) return 1;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-    }
-    return length;
 }
 
 // One pass with a single backtracking point: linear for one '*', never exponential.

@@ -78,7 +78,7 @@ int ServeDirectoryListing(Connection& connection, std::string_view pattern) {
 std::string RedirectHost(std::string_view request) {
     HeaderValueText value;
     if (GetHeaderValue(request, "\nHost:", value) == 0 || GetHeaderValue(request, "\nhost:", value) == 0) {
-        const std::string host = WithoutPort(value);
+        std::string host = WithoutPort(value);
         if (IsPlainHost(host)) return host;
     }
     return platform::HostName();

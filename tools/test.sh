@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/check-format.sh
 bash tools/build.sh build
+bash tools/tidy.sh
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 bash tools/build.sh build-asan -DPELLORA_SANITIZE=ON
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2 --timeout 900)
