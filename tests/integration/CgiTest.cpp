@@ -177,3 +177,46 @@ TEST_F(Cgi, StoppingTheServerEndsRunningPrograms) {
 }
 
 }  // namespace
+
+namespace {
+
+// A real CGI library reads what this gateway hands over.
+constexpr const char* kCgiPmScript = R"(use strict;
+use CGI;
+my $q = CGI->new;
+print $q->header('text/plain');
+print 'name=', scalar($q->param('name')), "\n";
+my $fh = $q->upload('file');
+if ($fh) { local $/; my $data = <$fh>; print 'file=', length($data), "\n"; }
+)";
+
+bool HasCgiPm() {
+    return system("perl -MCGI -e 1 2>/dev/null") == 0;
+}
+
+class CgiLibrary : public Cgi {};
+
+TEST_F(CgiLibrary, PerlCgiPmReadsQueriesFormsAndUploads) {
+    if (!HasCgiPm()) GTEST_SKIP() << "CGI.pm is not installed (Debian's libcgi-pm-perl)";
+    drive.WriteFile("web/cgi-bin/form.pl", kCgiPmScript);
+    StartServer();
+    EXPECT_EQ(SplitResponse(Get("/cgi-bin/form.pl?name=a%20b")).body, "name=a b\n");
+    EXPECT_EQ(SplitResponse(Request("POST /cgi-bin/form.pl HTTP/1.0\r\nContent-Type: "
+                                    "application/x-www-form-urlencoded\r\nContent-Length: 11\r\n\r\nname=posted"))
+                  .body,
+              "name=posted\n");
+    const std::string file = PatternBytes(5000, 9);
+    const std::string body =
+        "--XyZ\r\nContent-Disposition: form-data; name=\"name\"\r\n\r\nmulti\r\n--XyZ\r\n"
+        "Content-Disposition: form-data; name=\"file\"; filename=\"a.bin\"\r\n"
+        "Content-Type: application/octet-stream\r\n\r\n" +
+        file + "\r\n--XyZ--\r\n";
+    // The gateway passes the content type without its boundary; CGI.pm finds it in the body.
+    EXPECT_EQ(SplitResponse(Request("POST /cgi-bin/form.pl HTTP/1.0\r\nContent-Type: multipart/form-data; "
+                                    "boundary=XyZ\r\nContent-Length: " +
+                                    std::to_string(body.size()) + "\r\n\r\n" + body))
+                  .body,
+              "name=multi\nfile=5000\n");
+}
+
+}  // namespace
