@@ -63,9 +63,11 @@ TEST_F(UploadProgram, ABodyCutAnywhereLeavesNoFile) {
         {"file first", MultipartBody({FileField("cut.txt", content), TextField("dest", "C:\\docs\\")})},
     };
     for (const Order& order : orders) {
-        // The closing boundary's dashes are the last bytes that matter.
+        // The closing boundary's dashes are the last bytes that matter. The reader is
+        // split at every byte in its own test; here a cut every few bytes reaches every
+        // stage of the program, and every byte of the last boundaries.
         const std::size_t complete = order.body.size() - 2;
-        for (std::size_t cut = 0; cut < complete; ++cut) {
+        for (std::size_t cut = 0; cut < complete; cut += cut + 40 < complete ? 7 : 1) {
             const ProgramRun run = Run(order.body.substr(0, cut));
             EXPECT_EQ(run.exitStatus, 1) << order.name << ", cut at " << cut;
             EXPECT_EQ(TreeOf(drive_.Path()), std::vector<std::string>{"docs/"}) << order.name << ", cut at " << cut;
