@@ -13,7 +13,6 @@ namespace {
 
 using platform::CharacterLength;
 using platform::DecodeSequence;
-using platform::kNoCharacter;
 
 }  // namespace
 
