@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -71,6 +72,15 @@ TEST_F(Cgi, ProgramsGetTheirSeventeenVariablesInOrderAndTheBodyAsInput) {
     const std::string head = Request("HEAD /cgi-bin/env.py?q HTTP/1.0\r\n\r\n");
     EXPECT_TRUE(head.ends_with("Content-Type: text/plain\r\n\r\n")) << head;
     EXPECT_EQ(head.find("REQUEST_METHOD"), std::string::npos);
+    // HEAD sends no body, so this program keeps what it was given in its working directory.
+    drive.WriteFile("web/cgi-bin/keep.py",
+                    "open('head-environment', 'wb').write(open('/proc/self/environ', 'rb').read())\n");
+    Request("HEAD /cgi-bin/keep.py?q HTTP/1.0\r\nAccept: */*\r\n\r\n");
+    std::string kept = ReadWholeFile(drive / "web/cgi-bin/head-environment");
+    std::replace(kept.begin(), kept.end(), '\0', '\n');
+    EXPECT_EQ(kept + "stdin:", Variables("HEAD",
+                                         "HTTP_ACCEPT=*/*\n|SCRIPT_NAME=/cgi-bin/keep.py\nHTTP_INFO=\n"
+                                         "HTTP_TRANSLATED=\nQUERY_STRING=\nCONTENT_TYPE=\nCONTENT_LENGTH=0\nstdin:"));
 }
 
 TEST_F(Cgi, OutputBringsItsOwnHeaderOnlyWhenItBeginsWithContent) {
