@@ -13,27 +13,6 @@
 namespace platform {
 namespace {
 
-FileError ErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-            return FileError::Missing;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS:
-            return FileError::Refused;
-        default:
-            return FileError::Other;
-    }
-}
-
-void Report(FileError* error, FileError value) {
-    if (error != nullptr) *error = value;
-}
-
 // A descriptor opened with O_NONBLOCK (so that opening a pipe cannot hang) goes back
 // to blocking reads and writes.
 bool ClearNonBlocking(int descriptor) {
@@ -59,6 +38,27 @@ FileError ErrorForNonRegular(int descriptor) {
 }
 
 }  // namespace
+
+FileError ErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return FileError::Missing;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return FileError::Refused;
+        default:
+            return FileError::Other;
+    }
+}
+
+void ReportFileError(FileError* error, FileError value) {
+    if (error != nullptr) *error = value;
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (this != &other) {
@@ -112,34 +112,34 @@ PathStatus GetPathStatus(std::string_view path) {
 FileHandle OpenFileForRead(std::string_view path, FileError* error) {
     std::optional<std::string> host = ResolveHostPath(path);
     if (!host) {
-        Report(error, FileError::Missing);
+        ReportFileError(error, FileError::Missing);
         return FileHandle{};
     }
     FileHandle file(OpenRetryingOnSignal(*host, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.IsOpen()) {
-        Report(error, ErrorFromErrno(errno));
+        ReportFileError(error, ErrorFromErrno(errno));
         return FileHandle{};
     }
     FileError refusal = ErrorForNonRegular(file.Descriptor());
     if (refusal == FileError::None && !ClearNonBlocking(file.Descriptor())) refusal = FileError::Other;
-    Report(error, refusal);
+    ReportFileError(error, refusal);
     return refusal == FileError::None ? std::move(file) : FileHandle{};
 }
 
 FileHandle CreateFileForWrite(std::string_view path, FileError* error) {
     std::optional<std::string> host = ResolveHostPath(path);
     if (!host) {
-        Report(error, FileError::Missing);
+        ReportFileError(error, FileError::Missing);
         return FileHandle{};
     }
     // A pipe nobody reads would hang the open; O_NONBLOCK makes it fail instead.
     constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     FileHandle file(OpenRetryingOnSignal(*host, flags, 0644));
     if (!file.IsOpen() || !ClearNonBlocking(file.Descriptor())) {
-        Report(error, ErrorFromErrno(errno));
+        ReportFileError(error, ErrorFromErrno(errno));
         return FileHandle{};
     }
-    Report(error, FileError::None);
+    ReportFileError(error, FileError::None);
     return file;
 }
 

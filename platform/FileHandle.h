@@ -46,6 +46,11 @@ struct PathStatus {
 PathStatus GetPathStatus(std::string_view path);
 
 FileHandle OpenFileForRead(std::string_view path, FileError* error = nullptr);
+
+// For the platform's own file code: an errno as "missing", "refused" or other, and
+// storing it where the caller asked for it.
+FileError ErrorFromErrno(int error);
+void ReportFileError(FileError* error, FileError value);
 // Creates or truncates (mode 0644 before the umask).
 FileHandle CreateFileForWrite(std::string_view path, FileError* error = nullptr);
 bool DeleteFile(std::string_view path);

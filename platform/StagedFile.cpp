@@ -20,26 +20,6 @@ constexpr std::size_t kCopyChunk = 64 * 1024;
 constexpr unsigned kHiddenNameNumbers = 0x10000;
 constexpr mode_t kFileMode = 0644;
 
-FileError ErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-            return FileError::Missing;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return FileError::Refused;
-        default:
-            return FileError::Other;
-    }
-}
-
-void Report(FileError* error, FileError value) {
-    if (error != nullptr) *error = value;
-}
-
 std::string HiddenName(unsigned number) {
     static constexpr char hexDigits[] = "0123456789ABCDEF";
     std::string name = ".uGh";
@@ -87,22 +67,22 @@ StagedFile StagedFile::CreateIn(std::string_view directory, FileError* error) {
     StagedFile staged;
     const std::optional<std::string> host = ResolveHostPath(directory);
     if (!host) {
-        Report(error, FileError::Missing);
+        ReportFileError(error, FileError::Missing);
         return staged;
     }
     staged.directory_ = FileHandle(open(host->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!staged.directory_.IsOpen()) {
-        Report(error, ErrorFromErrno(errno));
+        ReportFileError(error, ErrorFromErrno(errno));
         return {};
     }
     const int where = staged.directory_.Descriptor();
     staged.file_ = FileHandle(openat(where, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode));
     if (staged.file_.IsOpen()) {
-        Report(error, FileError::None);
+        ReportFileError(error, FileError::None);
         return staged;
     }
     if (!LacksUnnamedFiles(errno)) {
-        Report(error, ErrorFromErrno(errno));
+        ReportFileError(error, ErrorFromErrno(errno));
         return {};
     }
     const unsigned start = StartNumber();
@@ -111,12 +91,12 @@ StagedFile StagedFile::CreateIn(std::string_view directory, FileError* error) {
         staged.file_ = FileHandle(openat(where, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, kFileMode));
         if (staged.file_.IsOpen()) {
             staged.temporaryName_ = std::move(name);
-            Report(error, FileError::None);
+            ReportFileError(error, FileError::None);
             return staged;
         }
         if (errno != EEXIST) break;
     }
-    Report(error, ErrorFromErrno(errno));
+    ReportFileError(error, ErrorFromErrno(errno));
     return {};
 }
 
@@ -130,7 +110,7 @@ StagedFile StagedFile::CopyInto(std::string_view directory, FileError* error) {
         if (got < 0 && errno == EINTR) continue;
         if (got == 0) return copy;
         if (got < 0 || !copy.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
-            Report(error, ErrorFromErrno(errno));
+            ReportFileError(error, ErrorFromErrno(errno));
             return {};
         }
         offset += got;
