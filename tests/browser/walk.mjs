@@ -6,13 +6,12 @@
 //
 // Exits 1 after printing what failed. The server, the browser and the temporary
 // directory are removed whatever happens.
-import { spawn } from 'node:child_process';
-import { once } from 'node:events';
 import fs from 'node:fs';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+
+import { fail, freePort, launchServer, openBrowser as launchBrowser, stopServer as stopRunningServer } from './harness.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..', '..');
@@ -37,20 +36,6 @@ let root = null;
 let server = null;
 let context = null;
 let stopping = false;
-
-function fail(message) {
-  throw new Error(message);
-}
-
-async function freePort() {
-  const probe = net.createServer();
-  probe.listen(0, '127.0.0.1');
-  await once(probe, 'listening');
-  const { port } = probe.address();
-  probe.close();
-  await once(probe, 'close');
-  return port;
-}
 
 // The demo's options file with the answers this walk relies on; the reader takes the
 // lines in order, so the demo file keeps the key list current.
@@ -85,62 +70,18 @@ async function startServer(useTable) {
   const port = await freePort();
   const options = path.join(root, `style${useTable}.opt`);
   fs.writeFileSync(options, optionsText(port, useTable), 'latin1');
-  const env = { ...process.env, PELLORA_DRIVES: `C=${path.join(root, 'drive')}`, PELLORA_HEADLESS: '1',
-    TMPDIR: path.join(root, 'tmp'), XDG_CONFIG_HOME: path.join(root, 'config'), HOME: path.join(root, 'home') };
-  const child = spawn(binary, [options], { env, stdio: ['ignore', 'pipe', 'pipe'] });
-  server = { child, port, stdout: '', stderr: '', exited: null };
-  child.stdout.on('data', (chunk) => { server.stdout += chunk; });
-  child.stderr.on('data', (chunk) => { server.stderr += chunk; });
-  const exited = new Promise((resolve) => {
-    child.on('exit', (code, signal) => resolve({ code, signal }));
-    child.on('error', (error) => resolve({ error: error.message }));
-  });
-  server.exited = exited;
-  const listening = `Listening on Port: [${port}]`;
-  const deadline = Date.now() + 10_000;
-  while (!server.stdout.includes(listening)) {
-    const ended = await Promise.race([exited, new Promise((r) => setTimeout(() => r(null), 20))]);
-    if (ended) fail(`server ended at start (${JSON.stringify(ended)}): ${server.stderr}${server.stdout}`);
-    if (Date.now() > deadline) fail(`server did not report "${listening}": ${server.stdout}${server.stderr}`);
-  }
+  server = await launchServer(binary, options, root, port);
   return port;
 }
 
-// SIGTERM is the clean way out; a server that ignores it is killed and reported.
 async function stopServer() {
-  if (!server) return null;
-  const { child, exited } = server;
-  let result = null;
-  if (child.exitCode === null && child.signalCode === null) {
-    child.kill('SIGTERM');
-    result = await Promise.race([exited, new Promise((r) => setTimeout(() => r(null), 10_000))]);
-    if (!result) {
-      child.kill('SIGKILL');
-      await exited;
-    }
-  } else {
-    result = await exited;
-  }
+  const result = await stopRunningServer(server);
   server = null;
   return result;
 }
 
 async function openBrowser() {
-  if (!fs.existsSync(chromiumPath)) fail(`no chromium at ${chromiumPath}: run tools/setup.sh`);
-  let chromium;
-  try {
-    ({ chromium } = await import('playwright-core'));
-  } catch (error) {
-    fail(`playwright-core is missing (${error.message}): run tools/setup.sh, or npm ci in tests/browser`);
-  }
-  // A profile of its own, and none of the browser's calls home: this machine's network is closed.
-  context = await chromium.launchPersistentContext(path.join(root, 'profile'), {
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'],
-  });
-  context.setDefaultTimeout(kStepTimeout);
+  context = await launchBrowser(chromiumPath, path.join(root, 'profile'), kStepTimeout);
   return context.pages()[0] ?? context.newPage();
 }
 
