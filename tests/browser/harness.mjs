@@ -74,3 +74,22 @@ export async function openBrowser(chromiumPath, profile, stepTimeout) {
   context.setDefaultTimeout(stepTimeout);
   return context;
 }
+
+// Runs `run` within `limitMs`, always cleans up, and exits 1 on any failure.
+export async function runToTheEnd(run, cleanUp, limitMs, what, onTimeout = () => {}) {
+  const limit = setTimeout(() => {
+    onTimeout();
+    console.log(`FAIL ${what} took longer than ${limitMs / 1000} s`);
+    cleanUp().finally(() => process.exit(1));
+  }, limitMs);
+  let failed = 1;
+  try {
+    failed = await run();
+  } catch (error) {
+    console.log(`FAIL ${error.message}`);
+  } finally {
+    clearTimeout(limit);
+    await cleanUp();
+  }
+  process.exit(failed ? 1 : 0);
+}

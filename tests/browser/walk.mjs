@@ -11,7 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { fail, freePort, launchServer, openBrowser as launchBrowser, stopServer as stopRunningServer } from './harness.mjs';
+import { fail, freePort, launchServer, runToTheEnd, openBrowser as launchBrowser, stopServer as stopRunningServer } from './harness.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..', '..');
@@ -223,19 +223,4 @@ for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) {
     cleanUp().finally(() => process.exit(1));
   });
 }
-const limit = setTimeout(() => {
-  stopping = true;
-  console.log(`FAIL the walk took longer than ${kWholeRunLimit / 1000} s`);
-  cleanUp().finally(() => process.exit(1));
-}, kWholeRunLimit);
-
-let failed = 1;
-try {
-  failed = await run();
-} catch (error) {
-  console.log(`FAIL ${error.message}`);
-} finally {
-  clearTimeout(limit);
-  await cleanUp();
-}
-process.exit(failed ? 1 : 0);
+await runToTheEnd(run, cleanUp, kWholeRunLimit, 'the walk', () => { stopping = true; });
