@@ -1,11 +1,14 @@
 // Wires the parts together: the queue, the window, the application and its server.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "config/Startup.h"
 #include "core/Application.h"
 #include "platform/ChildProcess.h"
+#include "platform/Desktop.h"
 #include "platform/HostInfo.h"
+#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Window.h"
@@ -33,9 +36,18 @@ int main(int argc, char** argv) {
     std::optional<std::string> optionsFile = FindOptionsFileArgument(argc, argv);
     if (optionsFile) optionsFile = platform::AbsoluteHostPath(*optionsFile);
 
-    platform::HeadlessWindow window;
+    // The desktop when there is a display to show it on, else headless.
+    std::unique_ptr<platform::Desktop> desktop;
+    if (!platform::HeadlessModeRequested()) desktop = platform::Desktop::Open(argc, argv, *queue);
+    if (!desktop && !platform::HeadlessModeRequested()) {
+        platform::ShowMessageBox("Pellora", "The display could not be opened; running without a window.",
+                                 platform::MessageIcon::None);
+    }
+    platform::HeadlessWindow headless;
+    platform::Window& window = desktop ? desktop->MainWindow() : headless;
+
     Application application(*queue);
-    MainWindow mainWindow(application.server, *queue, window, optionsFile);
+    MainWindow mainWindow(application.server, *queue, window, optionsFile, platform::ExecutableDirectory());
     application.SetWindowLogic(&mainWindow);
     // SIGINT and SIGTERM do what the Exit command does.
     if (signals.Descriptor() >= 0) {
@@ -44,5 +56,16 @@ int main(int argc, char** argv) {
     application.WatchChildExits(&childExits);
     ApplyIdleLimit(application.server);
     mainWindow.OnCreate();
-    return application.Run();
+    if (!desktop) return application.Run();
+    return desktop->Run([&application](int& exitCode) {
+        switch (application.Turn(exitCode)) {
+            case Application::TurnResult::Idle:
+                return 0;
+            case Application::TurnResult::Busy:
+                return 1;
+            case Application::TurnResult::Quit:
+                return -1;
+        }
+        return -1;
+    });
 }

@@ -1,5 +1,14 @@
 #include "core/Application.h"
 
+#include "platform/Clock.h"
+
+namespace {
+
+// How long one turn may pump before the desktop gets its events handled.
+constexpr std::uint32_t kTurnPumpMs = 8;
+
+}  // namespace
+
 int Application::Run() {
     server.SetWorkPending();
     platform::Message message;
@@ -14,6 +23,23 @@ int Application::Run() {
         WindowProcedure(message);
     }
     return message.id == platform::kQuitMessage ? static_cast<int>(message.first) : 0;
+}
+
+Application::TurnResult Application::Turn(int& exitCode) {
+    platform::Message message;
+    while (queue_.Peek(message, true)) {
+        if (message.id == platform::kQuitMessage) {
+            exitCode = static_cast<int>(message.first);
+            return TurnResult::Quit;
+        }
+        WindowProcedure(message);
+    }
+    const std::uint32_t start = platform::TickCount();
+    while (server.WorkPending() && server.PumpPass()) {
+        if (queue_.Peek(message, false) || platform::TickCount() - start >= kTurnPumpMs) return TurnResult::Busy;
+    }
+    // Peeking also hands changed watches to epoll before the desktop waits on it.
+    return queue_.Peek(message, false) ? TurnResult::Busy : TurnResult::Idle;
 }
 
 int Application::OnIdle() {

@@ -23,6 +23,12 @@ public:
 
     // The message loop: returns the exit code carried by the quit message.
     int Run();
+    // One turn for a loop that is not ours (the desktop's): every waiting message is
+    // handled, then the pump runs for a few milliseconds at most so the desktop stays
+    // responsive. `Busy` asks for another turn soon; `Idle` means wait for the queue's
+    // descriptor; `Quit` carries the exit code in `exitCode`.
+    enum class TurnResult { Idle, Busy, Quit };
+    TurnResult Turn(int& exitCode);
     int OnIdle();
     std::int64_t WindowProcedure(const platform::Message& message);
 

@@ -157,36 +157,40 @@ int Server::LiveConnections() const {
 }
 
 void Server::PumpConnections() {
-    for (;;) {
-        int live = 0;
-        int waiting = 0;
-        bool waitsOnChild = false;
-        for (auto& slot : table_) {
-            if (!slot) continue;
-            StepConnection(slot.get());
-            if (!slot) continue;
-            ++live;
-            const Wait wait = WaitsFor(*slot);
-            if (wait != Wait::Nothing) ++waiting;
-            waitsOnChild = waitsOnChild || wait == Wait::Child;
-            WatchConnection(*slot);
-        }
-        if (live == 0) {
-            workPending_ = false;
-            queue_->KillTimer(kPumpTimerId);
-            return;
-        }
-        if (waiting == live) {
-            // Nothing can progress until a client, a socket or a child says so; the
-            // timer looks at running programs and at clients that went silent.
-            workPending_ = false;
-            queue_->SetTimer(kPumpTimerId, NextWakeUp(waitsOnChild));
-            return;
-        }
-        workPending_ = true;
-        platform::Message message;
+    platform::Message message;
+    while (PumpPass()) {
         if (queue_->Peek(message, false)) return;
     }
+}
+
+bool Server::PumpPass() {
+    int live = 0;
+    int waiting = 0;
+    bool waitsOnChild = false;
+    for (auto& slot : table_) {
+        if (!slot) continue;
+        StepConnection(slot.get());
+        if (!slot) continue;
+        ++live;
+        const Wait wait = WaitsFor(*slot);
+        if (wait != Wait::Nothing) ++waiting;
+        waitsOnChild = waitsOnChild || wait == Wait::Child;
+        WatchConnection(*slot);
+    }
+    if (live == 0) {
+        workPending_ = false;
+        queue_->KillTimer(kPumpTimerId);
+        return false;
+    }
+    if (waiting == live) {
+        // Nothing can progress until a client, a socket or a child says so; the
+        // timer looks at running programs and at clients that went silent.
+        workPending_ = false;
+        queue_->SetTimer(kPumpTimerId, NextWakeUp(waitsOnChild));
+        return false;
+    }
+    workPending_ = true;
+    return true;
 }
 
 std::uint32_t Server::NextWakeUp(bool waitsOnChild) const {

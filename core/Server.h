@@ -42,7 +42,10 @@ public:
     bool AddConnection(std::unique_ptr<Connection> connection);
     void RemoveConnection(int socket);
 
+    // Passes until a message waits or every connection waits on something outside.
     void PumpConnections();
+    // One step for every live connection; true while some can go on without waiting.
+    bool PumpPass();
     int StepConnection(Connection* connection);
 
     [[nodiscard]] bool WorkPending() const { return workPending_; }

@@ -268,6 +268,24 @@ std::optional<std::string> DriveTable::MapToHost(std::string_view path) const {
     return host;
 }
 
+std::string DriveTable::MapFromHost(std::string_view hostPath) const {
+    const Drive* best = nullptr;
+    std::size_t bestLength = 0;
+    for (const Drive& drive : drives_) {
+        const std::string_view root = drive.root == "/" ? std::string_view() : std::string_view(drive.root);
+        const bool inside =
+            hostPath.starts_with(root) && (hostPath.size() == root.size() || hostPath[root.size()] == '/');
+        if (inside && (best == nullptr || root.size() > bestLength)) {
+            best = &drive;
+            bestLength = root.size();
+        }
+    }
+    if (best == nullptr || hostPath.empty() || hostPath.front() != '/') return std::string(hostPath);
+    std::string drivePath{best->letter, ':', '\\'};
+    for (const char c : hostPath.substr(std::min(bestLength + 1, hostPath.size()))) drivePath += c == '/' ? '\\' : c;
+    return drivePath;
+}
+
 const DriveTable& TheDriveTable() {
     std::optional<DriveTable>& table = ProcessTable();
     if (!table) table = DriveTable::FromEnvironment();

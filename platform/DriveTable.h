@@ -43,6 +43,11 @@ public:
     // root). Host-absolute paths pass unchanged; any other path is refused.
     [[nodiscard]] std::optional<std::string> MapToHost(std::string_view path) const;
 
+    // The drive form of a host-absolute path below a drive's root ("/srv/share/a/b"
+    // becomes "C:\a\b" when C is /srv/share), the deepest root winning; any other
+    // path comes back unchanged.
+    [[nodiscard]] std::string MapFromHost(std::string_view hostPath) const;
+
 private:
     static const Drive* Find(const std::vector<Drive>& drives, char letter);
 

@@ -1,5 +1,6 @@
 #pragma once
 // Facts about this machine and this process.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,11 @@ namespace platform {
 std::string HostName();
 // The full host path of the running executable.
 std::string ExecutablePath();
+// The directory of the running executable, without a trailing slash.
+std::string ExecutableDirectory();
+// The first IPv4 address of a host name in dotted form; nothing when the name does not
+// resolve. Blocks while the resolver works.
+std::optional<std::string> LookUpHostAddress(std::string_view name);
 // A host path made absolute against the current directory (unchanged when absolute).
 std::string AbsoluteHostPath(std::string_view path);
 

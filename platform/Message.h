@@ -12,7 +12,9 @@ struct Message {
 
 inline constexpr std::uint32_t kDestroyMessage = 2;
 inline constexpr std::uint32_t kQuitMessage = 18;
+inline constexpr std::uint32_t kHelpMessage = 83;  // F1 on the main window
 inline constexpr std::uint32_t kCommandMessage = 273;
+inline constexpr std::uint32_t kSystemCommandMessage = 274;
 inline constexpr std::uint32_t kTimerMessage = 275;
 inline constexpr std::uint32_t kSocketEventMessage = 2025;
 // A CGI child has ended: wakes the loop at once instead of waiting for the timer.

@@ -1,12 +1,14 @@
 #include "platform/MessageQueue.h"
 
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <ctime>
+#include <initializer_list>
 
 namespace platform {
 namespace {
@@ -25,32 +27,37 @@ Readiness EventFlag(std::int64_t event) {
     return event == kSocketWrite ? Readiness::Write : Readiness::Read;
 }
 
+bool WatchReadable(int epoll, int descriptor) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = descriptor;
+    return epoll_ctl(epoll, EPOLL_CTL_ADD, descriptor, &event) == 0;
+}
+
+void CloseAll(std::initializer_list<int> descriptors) {
+    for (const int descriptor : descriptors) {
+        if (descriptor >= 0) close(descriptor);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<MessageQueue> MessageQueue::Create() {
     const int epoll = epoll_create1(EPOLL_CLOEXEC);
-    if (epoll < 0) return nullptr;
     const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (timer < 0) {
-        close(epoll);
+    const int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (epoll < 0 || timer < 0 || wake < 0 || !WatchReadable(epoll, timer) || !WatchReadable(epoll, wake)) {
+        CloseAll({wake, timer, epoll});
         return nullptr;
     }
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = timer;
-    if (epoll_ctl(epoll, EPOLL_CTL_ADD, timer, &event) != 0) {
-        close(timer);
-        close(epoll);
-        return nullptr;
-    }
-    return std::unique_ptr<MessageQueue>(new MessageQueue(epoll, timer));
+    return std::unique_ptr<MessageQueue>(new MessageQueue(epoll, timer, wake));
 }
 
-MessageQueue::MessageQueue(int epoll, int timerDescriptor) : epoll_(epoll), timerDescriptor_(timerDescriptor) {}
+MessageQueue::MessageQueue(int epoll, int timerDescriptor, int wakeDescriptor)
+    : epoll_(epoll), timerDescriptor_(timerDescriptor), wakeDescriptor_(wakeDescriptor) {}
 
 MessageQueue::~MessageQueue() {
-    close(timerDescriptor_);
-    close(epoll_);
+    CloseAll({wakeDescriptor_, timerDescriptor_, epoll_});
 }
 
 int MessageQueue::Get(Message& message) {
@@ -70,6 +77,15 @@ bool MessageQueue::Peek(Message& message, bool remove) {
 
 void MessageQueue::Post(const Message& message) {
     queue_.push_back(message);
+    if (wakeSignalled_) return;
+    const std::uint64_t one = 1;
+    wakeSignalled_ = write(wakeDescriptor_, &one, sizeof one) == sizeof one;
+}
+
+void MessageQueue::ClearWake() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t ignored = read(wakeDescriptor_, &count, sizeof count);
+    wakeSignalled_ = false;
 }
 
 void MessageQueue::PostQuit(int exitCode) {
@@ -157,6 +173,8 @@ bool MessageQueue::Collect(int timeoutMs) {
     for (int i = 0; i < count; ++i) {
         if (events[i].data.fd == timerDescriptor_) {
             PostDueTimers();
+        } else if (events[i].data.fd == wakeDescriptor_) {
+            ClearWake();  // the posted messages are in the queue already
         } else {
             PostReady(events[i].data.fd, events[i].events);
         }

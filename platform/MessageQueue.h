@@ -48,8 +48,9 @@ public:
     // descriptor is forgotten (signals, a child's exit).
     void WatchDescriptor(int descriptor, const Message& message);
 
-    // The epoll descriptor, for joining another event loop: readable when a socket,
-    // timer or watched descriptor is ready. Posted messages do not make it readable.
+    // The epoll descriptor, for joining another event loop: readable when a posted
+    // message waits or a socket, timer or watched descriptor is ready. Before the other
+    // loop waits on it, Peek once so that changed watches reach epoll.
     [[nodiscard]] int Descriptor() const { return epoll_; }
 
 private:
@@ -67,7 +68,7 @@ private:
         bool waiting = false;  // its message is in the queue
     };
 
-    MessageQueue(int epoll, int timerDescriptor);
+    MessageQueue(int epoll, int timerDescriptor, int wakeDescriptor);
     // Waits up to `timeoutMs` (-1: for ever) and posts what became ready.
     bool Collect(int timeoutMs);
     void ApplyInterest();
@@ -77,10 +78,13 @@ private:
     void PostDueTimers();
     void ScheduleTimerDescriptor();
     Message TakeFront();
+    void ClearWake();
     void Forget(int descriptor);
 
     int epoll_;
     int timerDescriptor_;
+    int wakeDescriptor_;  // an eventfd: signalled while posted messages wait
+    bool wakeSignalled_ = false;
     std::deque<Message> queue_;
     std::unordered_map<int, Watch> watches_;
     std::map<std::uint32_t, Timer> timers_;

@@ -29,6 +29,11 @@ void HeadlessWindow::SetStatusText(int, std::string_view text) {
     PrintLine(text);
 }
 
+bool HeadlessWindow::MenuItemEnabled(std::uint64_t id) const {
+    const auto found = menuEnabled_.find(id);
+    return found == menuEnabled_.end() || found->second;
+}
+
 bool HeadlessModeRequested() {
     const char* forced = std::getenv("PELLORA_HEADLESS");
     if (forced != nullptr && std::string_view(forced) == "1") return true;

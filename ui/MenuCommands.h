@@ -11,3 +11,6 @@ inline constexpr std::uint64_t kCommandLoadOptions = 40010;
 inline constexpr std::uint64_t kCommandHelpTopics = 40013;
 inline constexpr std::uint64_t kCommandStopServer = 40014;
 inline constexpr std::uint64_t kCommandStartServer = 40015;
+
+// The window's context menu stands where the system menu's "Options" item stood.
+inline constexpr std::uint64_t kSystemCommandOptions = 10102;
