@@ -57,6 +57,10 @@ void QtMainWindow::AddItems(QMenu* menu, std::span<const MenuItem> items, std::u
 }
 
 void QtMainWindow::CreateContents(const WindowContents& contents) {
+    // Built once; a second call (a test's) starts the menus afresh.
+    menuBar()->clear();
+    actions_.clear();
+    delete contextMenu_;
     auto* picture = new QLabel(this);
     picture->setObjectName("control-100");
     picture->setFixedSize(contents.pictureWidth, contents.pictureHeight);
@@ -68,10 +72,14 @@ void QtMainWindow::CreateContents(const WindowContents& contents) {
     QStatusBar* bar = statusBar();
     bar->setObjectName("control-101");
     bar->setSizeGripEnabled(false);
-    for (QLabel*& part : statusParts_) part = new QLabel(bar);
+    if (statusParts_[0] == nullptr) {
+        for (QLabel*& part : statusParts_) part = new QLabel(bar);
+        statusParts_[0]->setObjectName("status-0");
+        statusParts_[1]->setObjectName("status-1");
+        bar->addWidget(statusParts_[0]);
+        bar->addWidget(statusParts_[1], 1);
+    }
     statusParts_[0]->setText(ToQString(contents.statusText));
-    bar->addWidget(statusParts_[0]);
-    bar->addWidget(statusParts_[1], 1);
 
     for (const Menu& menu : contents.menuBar) {
         AddItems(menuBar()->addMenu(ToQString(menu.title)), menu.items, kCommandMessage);
@@ -82,6 +90,8 @@ void QtMainWindow::CreateContents(const WindowContents& contents) {
     // A fixed frame: the picture above the status bar, nothing to resize or maximize.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     adjustSize();
     setFixedSize(sizeHint());
     statusParts_[0]->setFixedWidth(width() / 5 * 3);

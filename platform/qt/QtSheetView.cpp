@@ -56,6 +56,7 @@ QtSheetView::QtSheetView(PropertySheet& sheet, QWidget* owner)
     dialog_->setWindowTitle(ToQString(sheet.Caption()));
     dialog_->setModal(false);
     tabs_->setObjectName("sheet-tabs");
+    tabs_->setUsesScrollButtons(false);  // every tab in view, as the sheet is wide enough
     for (int i = 0; i < sheet.PageCount(); ++i) {
         auto* placeholder = new QWidget;
         const DialogTemplate& layout = sheet.PageLayout(i);
@@ -96,6 +97,7 @@ void QtSheetView::PageCreated(int index, Dialog& page) {
     QWidget* tab = tabs_->widget(index);
     if (tab == nullptr) return;
     pages_.push_back(std::make_unique<QtDialogView>(page, tab, [this] { sheet_.PressEnter(); }));
+    pages_.back()->Widget()->show();  // the tab is already on screen
 }
 
 void QtSheetView::Refresh() {

@@ -1,0 +1,27 @@
+// The desktop tests share one Qt application on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/qt/QtDesktopTest.h"
+
+platform::Desktop* QtDesktopTest::desktop = nullptr;
+platform::MessageQueue* QtDesktopTest::queue = nullptr;
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    static std::unique_ptr<platform::MessageQueue> queue = platform::MessageQueue::Create();
+    static int qtArgc = 1;
+    static char* qtArgv[] = {argv[0], nullptr};
+    std::unique_ptr<platform::Desktop> desktop = platform::Desktop::Open(qtArgc, qtArgv, *queue);
+    if (!desktop) {
+        std::fprintf(stderr, "the offscreen Qt platform did not open\n");
+        return 1;
+    }
+    QtDesktopTest::desktop = desktop.get();
+    QtDesktopTest::queue = queue.get();
+    return RUN_ALL_TESTS();
+}
