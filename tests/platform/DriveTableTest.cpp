@@ -62,6 +62,17 @@ private:
     std::optional<std::string> saved_;
 };
 
+TEST(DriveTableMapFromHost, WritesHostPathsBelowADriveInDriveForm) {
+    const DriveTable table({Drive{'C', "/"}, Drive{'D', "/srv/share"}, Drive{'E', "/srv/share/deep"}});
+    EXPECT_EQ(table.MapFromHost("/srv/share/a/b.txt"), "D:\\a\\b.txt");
+    EXPECT_EQ(table.MapFromHost("/srv/share"), "D:\\");
+    EXPECT_EQ(table.MapFromHost("/srv/share/deep/x"), "E:\\x") << "the deepest root wins";
+    EXPECT_EQ(table.MapFromHost("/srv/shared/x"), "C:\\srv\\shared\\x") << "a root is a whole component";
+    EXPECT_EQ(table.MapFromHost("relative/x"), "relative/x");
+    const DriveTable noRoot({Drive{'D', "/srv/share"}});
+    EXPECT_EQ(noRoot.MapFromHost("/etc/passwd"), "/etc/passwd") << "outside every drive it stays a host path";
+}
+
 TEST(DriveTableParse, AcceptsWellFormedTables) {
     struct Row {
         const char* name;

@@ -174,6 +174,28 @@ TEST_F(MessageQueueTest, PostedMessagesComeInOrder) {
     EXPECT_FALSE(queue->Peek(message, true));
 }
 
+// Another loop (the desktop's) waits on the descriptor: a posted message must wake it,
+// and an empty queue must let it sleep.
+TEST_F(MessageQueueTest, DescriptorIsReadableWhilePostedMessagesWait) {
+    const auto readable = [this] {
+        pollfd watch{queue->Descriptor(), POLLIN, 0};
+        return poll(&watch, 1, 0) == 1;
+    };
+    Message message;
+    EXPECT_FALSE(queue->Peek(message, false));
+    EXPECT_FALSE(readable());
+    queue->Post(Message{kCommandMessage, 1, 0});
+    queue->Post(Message{kCommandMessage, 2, 0});
+    EXPECT_TRUE(readable());
+    ASSERT_TRUE(queue->Peek(message, true));
+    EXPECT_TRUE(readable()) << "one message still waits";
+    ASSERT_TRUE(queue->Peek(message, true));
+    EXPECT_FALSE(queue->Peek(message, false));
+    EXPECT_FALSE(readable()) << "an emptied queue lets the other loop sleep";
+    queue->Post(Message{kCommandMessage, 3, 0});
+    EXPECT_TRUE(readable());
+}
+
 TEST_F(MessageQueueTest, PeekWithoutRemovalLeavesMessage) {
     const Message posted{kCommandMessage, 40001, 0};
     queue->Post(posted);

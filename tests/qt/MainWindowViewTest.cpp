@@ -72,11 +72,16 @@ TEST_F(MainWindowViewTest, ShowsPictureStatusAndMenuAsDesigned) {
     EXPECT_EQ(menus[1]->text(), "&Help");
     EXPECT_EQ(menus[0]->menu()->actions().size(), 9) << "six items and three separators";
     const std::pair<std::uint64_t, const char*> items[] = {
-        {kCommandOptions, "&Options..."},      {kCommandLoadOptions, "&Load Options ..."},
-        {kCommandSaveOptionsAs, "&Save Options As..."}, {kCommandStopServer, "S&top Server"},
-        {kCommandStartServer, "St&art Server"}, {kCommandExit, "E&xit"},
-        {kCommandHelpTopics, "&Help Topics \tF1"}, {kCommandReadme, "&Read me..."},
-        {kCommandAbout, "&About Pellora..."},   {kSystemCommandOptions, "&Options..."},
+        {kCommandOptions, "&Options..."},
+        {kCommandLoadOptions, "&Load Options ..."},
+        {kCommandSaveOptionsAs, "&Save Options As..."},
+        {kCommandStopServer, "S&top Server"},
+        {kCommandStartServer, "St&art Server"},
+        {kCommandExit, "E&xit"},
+        {kCommandHelpTopics, "&Help Topics \tF1"},
+        {kCommandReadme, "&Read me..."},
+        {kCommandAbout, "&About Pellora..."},
+        {kSystemCommandOptions, "&Options..."},
     };
     for (const auto& [id, text] : items) EXPECT_EQ(MenuText(id), QString(text)) << id;
     EXPECT_TRUE(window->MenuItemEnabled(kCommandStopServer));

@@ -56,9 +56,8 @@ TEST_F(OptionsSheetViewTest, EveryPageBuildsWithItsTitleIdsAndTexts) {
     EXPECT_FALSE(dialog->isModal());
     auto* tabs = dialog->findChild<QTabWidget*>("sheet-tabs");
     const char* titles[] = {"General", "Directories", "Network", "Sharing", "Logging", "Upload"};
-    const platform::DialogTemplate* layouts[] = {&GeneralPageLayout(), &DirectoriesPageLayout(),
-                                                 &NetworkPageLayout(), &SharingPageLayout(),
-                                                 &LoggingPageLayout(), &UploadPageLayout()};
+    const platform::DialogTemplate* layouts[] = {&GeneralPageLayout(), &DirectoriesPageLayout(), &NetworkPageLayout(),
+                                                 &SharingPageLayout(), &LoggingPageLayout(),     &UploadPageLayout()};
     ASSERT_EQ(tabs->count(), 6);
     for (int page = 0; page < 6; ++page) {
         EXPECT_EQ(tabs->tabText(page), titles[page]);
