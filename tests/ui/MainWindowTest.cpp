@@ -40,6 +40,19 @@ protected:
         return home_.WriteFile("loaded.opt", FormatOptionsFile(options));
     }
 
+    // Another program listening on the port; -1 when it could not be taken.
+    static int HoldPort(int port) {
+        const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(holder, 1) != 0) {
+            close(holder);
+            return -1;
+        }
+        return holder;
+    }
+
     std::unique_ptr<MainWindow> window_logic_;
 };
 
@@ -54,12 +67,8 @@ TEST_F(MainWindowTest, StartUpEnablesStopOnSuccess) {
 
 TEST_F(MainWindowTest, StartUpOnATakenPortLeavesTheServerOffLine) {
     const int taken = FreePort();
-    const int holder = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(taken));
-    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(holder, 1), 0);
+    const int holder = HoldPort(taken);
+    ASSERT_GE(holder, 0);
     ServerSettings options;
     options.Port = taken;
     options.IpOption = kAccessSelective;
@@ -112,6 +121,23 @@ TEST_F(MainWindowTest, LoadOptionsWhileRunningMovesTheListener) {
     Command(kCommandLoadOptions);
     EXPECT_TRUE(Accepts(port));
     EXPECT_FALSE(Accepts(oldPort));
+    EXPECT_TRUE(StopEnabled());
+}
+
+TEST_F(MainWindowTest, ARestartThatFailsLeavesStartServerToTryAgain) {
+    CreateOnFreePort();
+    const int taken = FreePort();
+    const int holder = HoldPort(taken);
+    ASSERT_GE(holder, 0);
+    nextChoice = WriteOptions(taken, kAccessAll);
+    Command(kCommandLoadOptions);
+    close(holder);
+    EXPECT_EQ(window_.title, "Pellora - [Off-Line]");
+    EXPECT_EQ(server_.running, 0);
+    EXPECT_TRUE(StartEnabled()) << "the menu agrees with the stopped server";
+    EXPECT_FALSE(StopEnabled());
+    Command(kCommandStartServer);
+    EXPECT_TRUE(Accepts(taken)) << "the port came free and Start took it";
     EXPECT_TRUE(StopEnabled());
 }
 
