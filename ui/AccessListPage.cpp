@@ -29,7 +29,9 @@ std::int32_t AccessListPage::CheckedMode() const {
 
 std::vector<std::string> AccessListPage::Entries() const {
     std::vector<std::string> entries;
-    for (int i = 0; i < dialog_.ItemCount(controls_.list); ++i) entries.emplace_back(dialog_.Item(controls_.list, i));
+    const int count = dialog_.ItemCount(controls_.list);
+    entries.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) entries.emplace_back(dialog_.Item(controls_.list, i));
     return entries;
 }
 

@@ -78,6 +78,17 @@ TEST_F(OptionsSheetTest, ReopensOnTheLastActivePageAndOpensOnlyOnce) {
     EXPECT_EQ(options().Page(0), nullptr);
 }
 
+TEST_F(OptionsSheetTest, HelpOpensThePageOfTheActivePage) {
+    drive_.WriteFile("help/sharing.html", "<p>sharing</p>");
+    OpenOn(3);
+    options().PressHelp();
+    OpenOn(5);
+    options().PressHelp();
+    EXPECT_EQ(openedDocuments, std::vector<std::string>{drive_ / "help/sharing.html"});
+    EXPECT_EQ(messages, std::vector<std::string>{"Pellora Error: Could not find the help page " +
+                                                 (drive_ / "help/upload.html")});
+}
+
 TEST_F(OptionsSheetTest, GeneralPageEnablesTheRootFileForItsChoiceOnly) {
     Settings().RootOption = kRootFile;
     Settings().RootFile.Assign("c:\\web\\index.htm");
