@@ -61,6 +61,10 @@ start "$display" desktop
 wait_for 20 sh -c "DISPLAY=$display xwininfo -root -tree | grep -q '\"Pellora \\[Port:$port\\]\"'" ||
   fail "no window titled 'Pellora [Port:$port]'"
 wait_for 10 served || fail "the desktop program did not serve the file"
+# Joined with Qt's loop, the program must still sleep while nothing happens.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
+before=$(cpu_ticks); sleep 2; after=$(cpu_ticks)
+[ $((after - before)) -le 2 ] || fail "the idle desktop program used $((after - before)) clock ticks in 2 s"
 [ ! -s "$work/desktop.out" ] || fail "the desktop program printed on standard output as if headless"
 mkdir -p "$artifacts"
 if DISPLAY=$display xwd -root -silent > "$work/screen.xwd" 2> /dev/null; then
