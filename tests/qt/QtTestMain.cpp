@@ -1,9 +1,11 @@
 // The desktop tests share one Qt application on the offscreen platform.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "tests/qt/QtDesktopTest.h"
 
@@ -12,6 +14,11 @@ platform::MessageQueue* QtDesktopTest::queue = nullptr;
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Qt wants a private runtime directory; the tests keep theirs in the build tree.
+    const std::string runtime = std::string(PELLORA_ARTIFACT_DIR) + "/qt-runtime";
+    mkdir(PELLORA_ARTIFACT_DIR, 0755);
+    mkdir(runtime.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
     ::testing::InitGoogleTest(&argc, argv);
     static std::unique_ptr<platform::MessageQueue> queue = platform::MessageQueue::Create();
     static int qtArgc = 1;

@@ -85,8 +85,8 @@ TEST_F(OptionsSheetTest, HelpOpensThePageOfTheActivePage) {
     OpenOn(5);
     options().PressHelp();
     EXPECT_EQ(openedDocuments, std::vector<std::string>{drive_ / "help/sharing.html"});
-    EXPECT_EQ(messages, std::vector<std::string>{"Pellora Error: Could not find the help page " +
-                                                 (drive_ / "help/upload.html")});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Pellora Error: Could not find the help page " + (drive_ / "help/upload.html")});
 }
 
 TEST_F(OptionsSheetTest, GeneralPageEnablesTheRootFileForItsChoiceOnly) {
