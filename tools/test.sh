@@ -8,4 +8,6 @@ bash tools/build.sh build
 bash tools/tidy.sh
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 bash tools/build.sh build-asan -DPELLORA_SANITIZE=ON
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2 --timeout 900)
+suppressions="$(pwd)/tests/lsan-system-libraries.supp"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$suppressions" ctest --output-on-failure -j2 --timeout 900)
