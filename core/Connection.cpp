@@ -6,7 +6,7 @@ Connection::Connection(platform::Socket acceptedSocket, std::string_view address
     : socket(std::move(acceptedSocket)), clientIp(address), startTick(tick), lastProgressTick(tick) {}
 
 Wait WaitsFor(const Connection& connection) {
-    if (!connection.unsent.Empty()) return Wait::SocketRoom;
+    if (!connection.unsent.Empty() || connection.socketFull) return Wait::SocketRoom;
     switch (connection.state) {
         case ConnectionState::AwaitingRequest:
         case ConnectionState::ReceivingHeader:

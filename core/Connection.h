@@ -30,7 +30,9 @@ enum class ResponseKind { None = 0, Text = 1, File = 2, TempPage = 3, CgiOutput 
 inline constexpr std::size_t kResponseTextCapacity = 2052;
 inline constexpr std::size_t kClientIpCapacity = 20;
 inline constexpr std::size_t kPieceSize = 4095;
-inline constexpr std::size_t kOutgoingCapacity = 4096;
+inline constexpr std::size_t kHeaderCapacity = 512;
+// A header and the first piece of its body, so that both go out in one send.
+inline constexpr std::size_t kOutgoingCapacity = kHeaderCapacity + kPieceSize;
 
 using ResponseText = FixedString<kResponseTextCapacity>;
 
@@ -79,6 +81,11 @@ struct Connection {
     // connection when the response did not finish.
     platform::OwnedTempFile responseFile;
     OutgoingBytes unsent;
+    // Bytes of `file` still to send, counted from its size at opening; the rest goes
+    // straight from the file to the socket.
+    std::int64_t fileBytesLeft = 0;
+    bool socketFull = false;             // the socket took less than a whole piece last time
+    bool copyPieces = false;             // the file is read into `unsent` piece by piece instead
     std::uint32_t lastProgressTick = 0;  // last byte received or sent
 };
 

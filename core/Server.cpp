@@ -156,11 +156,11 @@ int Server::LiveConnections() const {
         std::count_if(table_.begin(), table_.end(), [](const auto& slot) { return slot != nullptr; }));
 }
 
+// One pass over the live connections. While some can go on without waiting, the
+// loop comes back after looking at its queue once, so new clients and events are
+// taken between passes without a second look at the queue per pass.
 void Server::PumpConnections() {
-    platform::Message message;
-    while (PumpPass()) {
-        if (queue_->Peek(message, false)) return;
-    }
+    PumpPass();
 }
 
 bool Server::PumpPass() {

@@ -12,7 +12,11 @@
 #include "platform/Window.h"
 
 inline constexpr int kConnectionSlots = 16;
-inline constexpr int kListenBacklog = 5;
+// Clients that have connected but are not accepted yet. At 5, as many clients as
+// there are slots overflowed the queue on Linux and waited a second for their SYN to
+// be sent again; 64 holds every slot's client and a burst behind them (Linux caps it
+// at net.core.somaxconn).
+inline constexpr int kListenBacklog = 64;
 inline constexpr std::uint32_t kPumpTimerId = 1;
 inline constexpr std::uint32_t kPumpTimerMs = 250;
 // A connection that makes no progress for this long while it waits for its client
@@ -72,6 +76,8 @@ private:
     void StepBody(Connection& connection);
     SendOutcome PrepareResponse(Connection& connection);
     SendOutcome SendPiece(Connection& connection);
+    std::size_t ReadPiece(Connection& connection, char* buffer);
+    static void EndFileBody(Connection& connection);
     void FinishConnection(Connection& connection);
     bool IdleTooLong(const Connection& connection) const;
     SendOutcome Transmit(Connection& connection, std::string_view bytes);

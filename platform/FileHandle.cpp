@@ -14,10 +14,10 @@ namespace platform {
 namespace {
 
 // A descriptor opened with O_NONBLOCK (so that opening a pipe cannot hang) goes back
-// to blocking reads and writes.
+// to blocking reads and writes. F_SETFL changes only the status flags, and O_NONBLOCK
+// is the only one these opens set, so no F_GETFL is needed first.
 bool ClearNonBlocking(int descriptor) {
-    int flags = fcntl(descriptor, F_GETFL);
-    return flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    return fcntl(descriptor, F_SETFL, 0) == 0;
 }
 
 int OpenRetryingOnSignal(const std::string& path, int flags, mode_t mode = 0) {
@@ -30,10 +30,13 @@ int OpenRetryingOnSignal(const std::string& path, int flags, mode_t mode = 0) {
 
 // Only a regular file reads to an end; a directory is refused as Windows refuses it,
 // pipes and devices do not exist for the server.
-FileError ErrorForNonRegular(int descriptor) {
+FileError ErrorForNonRegular(int descriptor, std::int64_t* size) {
     struct stat status {};
     if (fstat(descriptor, &status) != 0) return ErrorFromErrno(errno);
-    if (S_ISREG(status.st_mode)) return FileError::None;
+    if (S_ISREG(status.st_mode)) {
+        if (size != nullptr) *size = static_cast<std::int64_t>(status.st_size);
+        return FileError::None;
+    }
     return S_ISDIR(status.st_mode) ? FileError::Refused : FileError::Missing;
 }
 
@@ -109,7 +112,7 @@ PathStatus GetPathStatus(std::string_view path) {
     return {PathKind::Missing, FileError::Missing};
 }
 
-FileHandle OpenFileForRead(std::string_view path, FileError* error) {
+FileHandle OpenFileForRead(std::string_view path, FileError* error, std::int64_t* size) {
     std::optional<std::string> host = ResolveHostPath(path);
     if (!host) {
         ReportFileError(error, FileError::Missing);
@@ -120,7 +123,7 @@ FileHandle OpenFileForRead(std::string_view path, FileError* error) {
         ReportFileError(error, ErrorFromErrno(errno));
         return FileHandle{};
     }
-    FileError refusal = ErrorForNonRegular(file.Descriptor());
+    FileError refusal = ErrorForNonRegular(file.Descriptor(), size);
     if (refusal == FileError::None && !ClearNonBlocking(file.Descriptor())) refusal = FileError::Other;
     ReportFileError(error, refusal);
     return refusal == FileError::None ? std::move(file) : FileHandle{};

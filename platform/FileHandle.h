@@ -3,6 +3,7 @@
 // the host, other paths (host paths of the program's own files, temporary files)
 // pass unchanged.
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace platform {
@@ -45,7 +46,9 @@ struct PathStatus {
 // sockets would block or misbehave when read, so they count as missing.
 PathStatus GetPathStatus(std::string_view path);
 
-FileHandle OpenFileForRead(std::string_view path, FileError* error = nullptr);
+// `size`, when given, gets the file's size at opening (from the same fstat that
+// checks it is a regular file).
+FileHandle OpenFileForRead(std::string_view path, FileError* error = nullptr, std::int64_t* size = nullptr);
 
 // For the platform's own file code: an errno as "missing", "refused" or other, and
 // storing it where the caller asked for it.

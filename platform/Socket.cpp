@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 
 namespace platform {
 
@@ -73,6 +75,21 @@ IoResult Socket::Send(const void* bytes, std::size_t length) {
         if (count >= 0) return {IoStatus::Done, static_cast<std::size_t>(count)};
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoStatus::WouldBlock, 0};
+        return {IoStatus::Failed, 0};
+    }
+}
+
+IoResult Socket::SendFile(int fileDescriptor, std::size_t length) {
+    // sendfile has no MSG_NOSIGNAL: a client gone away must be an EPIPE result, not a
+    // signal that ends the process.
+    static const bool kPipeSignalIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    (void)kPipeSignalIgnored;
+    for (;;) {
+        const ssize_t count = sendfile(descriptor_, fileDescriptor, nullptr, length);
+        if (count >= 0) return {IoStatus::Done, static_cast<std::size_t>(count)};
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoStatus::WouldBlock, 0};
+        if (errno == EINVAL || errno == ENOSYS) return {IoStatus::Unsupported, 0};
         return {IoStatus::Failed, 0};
     }
 }

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-enum class IoStatus { Done, WouldBlock, PeerClosed, Failed };
+// Unsupported: the file cannot be sent straight from its file system (SendFile only).
+enum class IoStatus { Done, WouldBlock, PeerClosed, Failed, Unsupported };
 
 struct IoResult {
     IoStatus status = IoStatus::Failed;
@@ -33,6 +34,9 @@ public:
 
     IoResult Receive(void* buffer, std::size_t capacity);
     IoResult Send(const void* bytes, std::size_t length);
+    // Up to `length` bytes of an open file, from its current offset, which moves on by
+    // what was sent; the bytes do not pass through the process. 0 at the file's end.
+    IoResult SendFile(int fileDescriptor, std::size_t length);
     // Reads and drops what the client has sent and we did not read, so that closing
     // does not reset the connection before the client has read our response.
     void DiscardPendingInput();
