@@ -6,3 +6,5 @@
 
 // `& < > " '` become character references; every other byte stays as it is.
 std::string HtmlEscape(std::string_view text);
+// The same for one byte, appended to `out`.
+void AppendHtmlEscaped(std::string& out, char c);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,61 +126,151 @@ void WriteHomeRow(PageWriter& page, std::int32_t useTable) {
                 useTable);
 }
 
-void WriteEntryRow(PageWriter& page, const ListingEntry& entry, std::string_view linkBase, std::int32_t useTable,
-                   std::int64_t now) {
-    const bool useShortName = !entry.shortName.empty() && CompareIgnoringCase(entry.shortName, entry.name) != 0;
-    std::string link(linkBase);
-    link += useShortName ? entry.shortName : entry.name;
-    if (entry.isDirectory) link += '/';
-    link = PageHtml(link);
-    const std::string displayName = PageHtml(entry.isDirectory ? entry.name + "/" : entry.name);
+// What the rows of one listing share and reuse: the texts a row is built in, kept
+// across rows so that they stop allocating, and the last file type and date told,
+// since a directory's entries mostly share a few extensions and times.
+struct RowContext {
+    std::string linkBase;  // HTML-escaped
+    std::int32_t useTable = 0;
+    std::optional<platform::CivilTime> today;
+    std::string row;
+    std::string link;
+    std::string extension;  // of the last file whose type was looked up
+    bool typeKnown = false;
+    std::string_view icon;
+    bool hasDescription = false;
+    std::string descriptionCell;  // the type column of that extension, in the page's style
+    std::int64_t dateFor = 0;
+    bool dateKnown = false;
+    int dateResult = -1;
+    ModifiedDateText date;
+};
 
-    WriteStyled(page, "<tr>\r\n", "", useTable);
+std::string_view ExtensionOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+// The icon and type column of a file, looked up once per extension in a row.
+void LearnFileType(RowContext& context, std::string_view name) {
+    const std::string_view extension = ExtensionOf(name);
+    // Lookups fold case, so the cache is only trusted for the very same bytes.
+    if (context.typeKnown && !extension.empty() && extension == context.extension) return;
+    FileTypeText contentType;
+    LookupContentType(name, contentType);
+    context.icon = IconFor(contentType);
+    FileTypeText description;
+    context.hasDescription = LookupFileTypeDescription(name, description) == 0;
+    context.descriptionCell.clear();
+    if (context.hasDescription) {
+        if (context.useTable != 0) {
+            context.descriptionCell = "<td>";
+            AppendPageHtml(context.descriptionCell, description);
+            context.descriptionCell += "</td>\r\n";
+        } else {
+            context.descriptionCell = " " + PaddedHtml(description, 25);
+        }
+    } else if (context.useTable != 0) {
+        context.descriptionCell = "<td></td>\r\n";
+    }
+    context.extension = extension;
+    context.typeKnown = !extension.empty();
+}
+
+int DateOf(RowContext& context, std::int64_t modifiedTime) {
+    if (!context.dateKnown || modifiedTime != context.dateFor) {
+        context.dateResult = FormatModifiedDateFrom(modifiedTime, context.today, context.date);
+        context.dateFor = modifiedTime;
+        context.dateKnown = true;
+    }
+    return context.dateResult;
+}
+
+void WriteTableRow(RowContext& context, const ListingEntry& entry) {
+    std::string& row = context.row;
+    const std::string& link = context.link;
+    row += "<tr>\r\n<td><a href = \"";
+    row += link;
     if (entry.isDirectory) {
-        WriteStyled(page, "<td><a href = \"" + link + "\"><IMG BORDER=0 SRC=\"/@dir.gif\"></a></td>\r\n",
-                    "<a href = \"" + link + "\"><IMG ALIGN=absbottom BORDER=0 SRC=\"/@dir.gif\"></a>", useTable);
+        row += "\"><IMG BORDER=0 SRC=\"/@dir.gif\"></a></td>\r\n";
     } else {
-        FileTypeText contentType;
-        LookupContentType(entry.name, contentType);
-        const std::string icon(IconFor(contentType));
-        WriteStyled(page, "<td><a href = \"" + link + "\"><img border = 0 src=\"/@" + icon + "\"></a></td>\r\n",
-                    "<a href = \"" + link + "\"><img ALIGN=absbottom border = 0 src=\"/@" + icon + "\"></a>", useTable);
+        row += "\"><img border = 0 src=\"/@";
+        row += context.icon;
+        row += "\"></a></td>\r\n";
+    }
+    row += "<td><a href=\"";
+    row += link;
+    row += "\">";
+    AppendPageHtml(row, entry.name);
+    if (entry.isDirectory) row += '/';
+    row += "</a></td>\r\n";
+    if (entry.isDirectory) {
+        row += "<td></td><td></td>\r\n";
+    } else {
+        const SizeText size = ListingSize(entry.size);
+        AppendPiece(row, "<td align=right>%llu</td><td align=left>%.*s</td>\r\n",
+                    static_cast<unsigned long long>(size.value), static_cast<int>(size.unit.size()), size.unit.data());
+    }
+    if (DateOf(context, entry.modifiedTime) == 0) {
+        row += "<td align=left>";
+        row += context.date.View();
+        row += "</td>\r\n";
+    } else {
+        row += "<td align=center></td>\r\n";
+    }
+    row += entry.isDirectory ? std::string_view("<td>Directory</td>\r\n") : std::string_view(context.descriptionCell);
+    row += "</tr>\r\n";
+}
+
+void WritePreRow(RowContext& context, const ListingEntry& entry) {
+    std::string& row = context.row;
+    const std::string& link = context.link;
+    row += "<a href = \"";
+    row += link;
+    if (entry.isDirectory) {
+        row += "\"><IMG ALIGN=absbottom BORDER=0 SRC=\"/@dir.gif\"></a>";
+    } else {
+        row += "\"><img ALIGN=absbottom border = 0 src=\"/@";
+        row += context.icon;
+        row += "\"></a>";
     }
     // The PRE name field is 28 wide with the "</a>" in it: 24 visible columns.
     const std::string preName = PreDisplayName(entry);
-    WriteStyled(page, "<td><a href=\"" + link + "\">" + displayName + "</a></td>\r\n",
-                " <a href=\"" + link + "\">" + PageHtml(preName) + "</a>" +
-                    std::string(kPreNameWidth - CountCharacters(preName), ' '),
-                useTable);
-
+    row += " <a href=\"";
+    row += link;
+    row += "\">";
+    AppendPageHtml(row, preName);
+    row += "</a>";
+    row.append(kPreNameWidth - CountCharacters(preName), ' ');
     if (entry.isDirectory) {
-        WriteStyled(page, "<td></td><td></td>\r\n", std::string(11, ' '), useTable);
+        row.append(11, ' ');
     } else {
         const SizeText size = ListingSize(entry.size);
-        const std::string unit(size.unit);
-        WriteStyled(page,
-                    FormatPiece("<td align=right>%llu</td><td align=left>%s</td>\r\n",
-                                static_cast<unsigned long long>(size.value), unit.c_str()),
-                    FormatPiece(" %4llu %-5s", static_cast<unsigned long long>(size.value), unit.c_str()), useTable);
+        AppendPiece(row, " %4llu %-5.*s", static_cast<unsigned long long>(size.value),
+                    static_cast<int>(size.unit.size()), size.unit.data());
     }
-
-    ModifiedDateText date;
-    if (FormatModifiedDate(entry.modifiedTime, now, date) == 0) {
-        WriteStyled(page, FormatPiece("<td align=left>%s</td>\r\n", date.CStr()), FormatPiece("   %-14s", date.CStr()),
-                    useTable);
+    if (DateOf(context, entry.modifiedTime) == 0) {
+        AppendPiece(row, "   %-14s", context.date.CStr());
     } else {
-        WriteStyled(page, "<td align=center></td>\r\n", std::string(17, ' '), useTable);
+        row.append(17, ' ');
     }
+    row += entry.isDirectory ? std::string_view(" Directory") : std::string_view(context.descriptionCell);
+    row += "\r\n";
+}
 
-    FileTypeText description;
-    if (entry.isDirectory) {
-        WriteStyled(page, "<td>Directory</td>\r\n", " Directory", useTable);
-    } else if (LookupFileTypeDescription(entry.name, description) == 0) {
-        WriteStyled(page, "<td>" + PageHtml(description) + "</td>\r\n", " " + PaddedHtml(description, 25), useTable);
+void WriteEntryRow(PageWriter& page, const ListingEntry& entry, RowContext& context) {
+    const bool useShortName = !entry.shortName.empty() && CompareIgnoringCase(entry.shortName, entry.name) != 0;
+    context.link = context.linkBase;
+    AppendPageHtml(context.link, useShortName ? entry.shortName : entry.name);
+    if (entry.isDirectory) context.link += '/';
+    if (!entry.isDirectory) LearnFileType(context, entry.name);
+    context.row.clear();
+    if (context.useTable != 0) {
+        WriteTableRow(context, entry);
     } else {
-        WriteStyled(page, "<td></td>\r\n", "", useTable);
+        WritePreRow(context, entry);
     }
-    WriteStyled(page, "</tr>\r\n", "\r\n", useTable);
+    page.Write(context.row);
 }
 
 // All entries but ".": hidden names and ".." are listed like any other.
@@ -204,8 +295,12 @@ int CompareListingEntries(const ListingEntry& a, const ListingEntry& b) {
 }
 
 int FormatModifiedDate(std::int64_t modifiedTime, std::int64_t now, ModifiedDateText& out) {
+    return FormatModifiedDateFrom(modifiedTime, platform::TryLocalCivilTime(now), out);
+}
+
+int FormatModifiedDateFrom(std::int64_t modifiedTime, const std::optional<platform::CivilTime>& today,
+                           ModifiedDateText& out) {
     const std::optional<platform::CivilTime> entry = platform::TryLocalCivilTime(modifiedTime);
-    const std::optional<platform::CivilTime> today = platform::TryLocalCivilTime(now);
     if (!entry || !today) return -1;
     const std::string day = TwoDigits(entry->day);
     const std::string month(MonthName(entry->month));
@@ -258,7 +353,11 @@ int WriteDirectoryListingAt(platform::FileHandle& file, std::string_view path, s
         const int order = CompareListingEntries(a, b);
         return order != 0 ? order < 0 : a.name < b.name;
     });
-    for (const ListingEntry& entry : entries) WriteEntryRow(page, entry, linkBase, useTable, now);
+    RowContext context;
+    context.linkBase = PageHtml(linkBase);
+    context.useTable = useTable;
+    context.today = platform::TryLocalCivilTime(now);
+    for (const ListingEntry& entry : entries) WriteEntryRow(page, entry, context);
     entries.clear();
     WriteStyled(page, "</table>\r\n</body></html>", "</PRE><br></body></html>", useTable);
     return 0;

@@ -2,9 +2,11 @@
 // The generated page of one directory, or of the entries that match a pattern, in the
 // table style or the PRE style.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "core/FixedString.h"
+#include "platform/Clock.h"
 #include "platform/DirectoryEnumeration.h"
 #include "platform/FileHandle.h"
 
@@ -20,6 +22,9 @@ using ModifiedDateText = FixedString<24>;
 // 0, or -1 with `out` untouched when either time cannot be broken down.
 int FormatModifiedDate(std::int64_t modifiedTime, std::int64_t now, ModifiedDateText& out);
 int FormatModifiedDate(const ListingEntry& entry, ModifiedDateText& out);
+// The same against `today`, broken down once for a whole listing.
+int FormatModifiedDateFrom(std::int64_t modifiedTime, const std::optional<platform::CivilTime>& today,
+                           ModifiedDateText& out);
 
 struct SizeText {
     std::uint64_t value = 0;

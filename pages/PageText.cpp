@@ -31,16 +31,22 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count) {
 std::string PageHtml(std::string_view text) {
     std::string html;
     html.reserve(text.size());
+    AppendPageHtml(html, text);
+    return html;
+}
+
+void AppendPageHtml(std::string& out, std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t length = CharacterLength(text, i);
         if (length == 1) {
-            html += HtmlEscape(text.substr(i, 1));
+            AppendHtmlEscaped(out, text[i]);
         } else {
-            html += "&#" + std::to_string(DecodeSequence(text, i, length)) + ";";
+            out += "&#";
+            out += std::to_string(DecodeSequence(text, i, length));
+            out += ';';
         }
         i += length;
     }
-    return html;
 }
 
 std::string PaddedHtml(std::string_view text, std::size_t width, bool leftAligned) {
@@ -49,12 +55,33 @@ std::string PaddedHtml(std::string_view text, std::size_t width, bool leftAligne
     return leftAligned ? PageHtml(text) + blanks : blanks + PageHtml(text);
 }
 
+namespace {
+
+constexpr std::size_t kPieceCapacity = 512;
+
+// The formatted text in `text`, cut at its capacity; its length.
+std::size_t FormatInto(std::array<char, kPieceCapacity>& text, const char* format, va_list arguments) {
+    const int length = std::vsnprintf(text.data(), text.size(), format, arguments);
+    if (length <= 0) return 0;
+    return std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1);
+}
+
+}  // namespace
+
 std::string FormatPiece(const char* format, ...) {
-    std::array<char, 512> text{};
+    std::array<char, kPieceCapacity> text{};
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(text.data(), text.size(), format, arguments);
+    const std::size_t length = FormatInto(text, format, arguments);
     va_end(arguments);
-    if (length <= 0) return {};
-    return std::string(text.data(), std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1));
+    return std::string(text.data(), length);
+}
+
+void AppendPiece(std::string& out, const char* format, ...) {
+    std::array<char, kPieceCapacity> text;  // NOLINT(cppcoreguidelines-pro-type-member-init): vsnprintf fills it
+    va_list arguments;
+    va_start(arguments, format);
+    const std::size_t length = FormatInto(text, format, arguments);
+    va_end(arguments);
+    out.append(text.data(), length);
 }

@@ -15,6 +15,8 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count);
 // reference: the pages declare no character set, and a browser that takes them for
 // windows-1252 still shows "café" rather than "cafÃ©". Other bytes stay as they are.
 std::string PageHtml(std::string_view text);
+// PageHtml of `text`, appended to `out`.
+void AppendPageHtml(std::string& out, std::string_view text);
 
 // PageHtml of `text`, with blanks after it (left-aligned) or before it up to `width`
 // characters; a longer text is not cut.
@@ -23,3 +25,5 @@ std::string PaddedHtml(std::string_view text, std::size_t width, bool leftAligne
 // printf-style formatting of a page piece that holds no name (numbers, fixed words);
 // the result is cut at 511 characters.
 std::string FormatPiece(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same, appended to `out`.
+void AppendPiece(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));

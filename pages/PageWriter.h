@@ -10,7 +10,8 @@
 
 class PageWriter {
 public:
-    static constexpr std::size_t kBufferSize = 8192;
+    // 64 KiB: a 2 MB listing takes some 35 writes rather than 270.
+    static constexpr std::size_t kBufferSize = 65536;
 
     explicit PageWriter(platform::FileHandle& file) : file_(file) {}
     ~PageWriter() { Flush(); }

@@ -1,5 +1,7 @@
 #include "platform/ShortNames.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -49,9 +51,10 @@ std::string PercentEncodeUnsafe(std::string_view text) {
 }
 
 std::string ShortNameOf(std::string_view longName) {
-    std::string encoded = PercentEncodeUnsafe(longName);
-    if (encoded.size() == longName.size()) encoded.clear();  // nothing was unsafe
-    return encoded;
+    // Most names hold nothing unsafe: they are only looked at, not copied.
+    const bool unsafe = std::any_of(longName.begin(), longName.end(),
+                                    [](char c) { return IsUrlUnsafeByte(static_cast<unsigned char>(c)); });
+    return unsafe ? PercentEncodeUnsafe(longName) : std::string();
 }
 
 std::optional<std::string> DecodeShortName(std::string_view component) {
