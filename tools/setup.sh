@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format clang-tidy git chromium python3 perl libcgi-pm-perl
-  qt6-base-dev xvfb xauth x11-utils x11-apps desktop-file-utils)
+packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format clang-tidy git chromium python3 perl libcgi-pm-perl
+  qt6-base-dev xvfb xauth x11-utils x11-apps desktop-file-utils strace)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
