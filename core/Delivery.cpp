@@ -20,6 +20,9 @@ using HeaderText = FixedString<kHeaderCapacity>;
 
 // Pieces sent in one step of one connection at most.
 constexpr int kPiecesPerStep = 64;
+// Bodies with more than this left after their first piece are corked; a small one
+// would only pay two more system calls.
+constexpr std::int64_t kCorkAbove = 16 * 4096;
 
 constexpr std::string_view kClientRefusedMessage = "Your ip address is not allowed by the server.";
 
@@ -223,6 +226,8 @@ std::size_t Server::ReadPiece(Connection& connection, char* buffer) {
 }
 
 void Server::EndFileBody(Connection& connection) {
+    if (connection.corked) connection.socket.SetCorked(false);
+    connection.corked = false;
     connection.state = ConnectionState::Finished;
     connection.file.Close();
     connection.fileBytesLeft = 0;
@@ -249,8 +254,13 @@ SendOutcome Server::SendPiece(Connection& connection) {
         return Flush(connection);
     }
     // Pieces go from the file to the socket while it takes them whole, a bounded
-    // number per step so that other clients get their turn.
+    // number per step so that other clients get their turn. A long body is corked:
+    // each piece is still its own send, but the network gets whole segments.
     connection.socketFull = false;
+    if (!connection.corked && connection.fileBytesLeft > kCorkAbove) {
+        connection.socket.SetCorked(true);
+        connection.corked = true;
+    }
     for (int piece = 0; piece < kPiecesPerStep && connection.fileBytesLeft > 0; ++piece) {
         const std::size_t wanted = NextPieceSize(connection);
         const platform::IoResult sent = connection.socket.SendFile(connection.file.Descriptor(), wanted);

@@ -94,6 +94,11 @@ IoResult Socket::SendFile(int fileDescriptor, std::size_t length) {
     }
 }
 
+void Socket::SetCorked(bool corked) {
+    const int on = corked ? 1 : 0;
+    setsockopt(descriptor_, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+}
+
 void Socket::DiscardPendingInput() {
     std::array<char, 4096> sink{};
     for (int round = 0; round < 16; ++round) {

@@ -37,6 +37,9 @@ public:
     // Up to `length` bytes of an open file, from its current offset, which moves on by
     // what was sent; the bytes do not pass through the process. 0 at the file's end.
     IoResult SendFile(int fileDescriptor, std::size_t length);
+    // While corked, what is sent is held back until it fills whole segments, however
+    // small each send; uncorking sends the rest at once.
+    void SetCorked(bool corked);
     // Reads and drops what the client has sent and we did not read, so that closing
     // does not reset the connection before the client has read our response.
     void DiscardPendingInput();
