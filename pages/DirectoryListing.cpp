@@ -34,7 +34,9 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string TwoDigits(int value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    std::string text(value < 10 ? "0" : "");
+    text += std::to_string(value);
+    return text;
 }
 
 std::string_view DayName(int weekday) {
@@ -168,7 +170,8 @@ void LearnFileType(RowContext& context, std::string_view name) {
             AppendPageHtml(context.descriptionCell, description);
             context.descriptionCell += "</td>\r\n";
         } else {
-            context.descriptionCell = " " + PaddedHtml(description, 25);
+            context.descriptionCell = ' ';
+            context.descriptionCell += PaddedHtml(description, 25);
         }
     } else if (context.useTable != 0) {
         context.descriptionCell = "<td></td>\r\n";

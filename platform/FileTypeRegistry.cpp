@@ -69,7 +69,9 @@ void AddMimeTypesLine(const std::string& line, std::unordered_map<std::string, s
     if (!(words >> type) || !IsMimeTypeName(type)) return;
     type = LowerAscii(type);
     for (std::string extension; words >> extension;) {
-        types.try_emplace("." + LowerAscii(extension), type);
+        std::string dotted(1, '.');
+        dotted += LowerAscii(std::move(extension));
+        types.try_emplace(std::move(dotted), type);
     }
 }
 

@@ -69,8 +69,8 @@ private:
     MultipartStatus status_ = MultipartStatus::Reading;
     State state_ = State::FirstLine;
     std::string line_;
-    std::string newline_;    // "\r\n", or "\n" when the first line ends with a bare one
-    std::string delimiter_;  // newline_, "--" and the boundary
+    std::string_view newline_;  // "\r\n", or "\n" when the first line ends with a bare one
+    std::string delimiter_;     // newline_, "--" and the boundary
     PartHeaders headers_;
     std::string held_;  // body bytes not yet known to be data
 };
