@@ -315,9 +315,13 @@ SendOutcome Server::Transmit(Connection& connection, std::string_view bytes) {
 
 SendOutcome Server::Flush(Connection& connection) {
     OutgoingBytes& out = connection.unsent;
+    // A header and first piece that the file's next piece follows at once leave with
+    // it in one segment rather than in two.
+    const bool more =
+        connection.state == ConnectionState::SendingResponse && !connection.copyPieces && connection.fileBytesLeft > 0;
     while (!out.Empty()) {
         const std::string_view rest = out.Rest();
-        const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size());
+        const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size(), more);
         if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::Pending;
         if (sent.status != platform::IoStatus::Done) return SendOutcome::Failed;
         out.begin += sent.count;

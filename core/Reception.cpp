@@ -34,7 +34,10 @@ int Server::OnReadable(int socket) {
         RemoveConnection(socket);
         return -1;
     }
-    if (received.status != platform::IoStatus::Done) return 0;
+    if (received.status != platform::IoStatus::Done) {
+        WatchConnection(*connection);
+        return 0;
+    }
     connection->bytesReceived += static_cast<std::uint32_t>(received.count);
     connection->lastProgressTick = platform::TickCount();
     const std::string_view bytes(block.data(), received.count);

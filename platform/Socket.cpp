@@ -69,9 +69,10 @@ IoResult Socket::Receive(void* buffer, std::size_t capacity) {
     }
 }
 
-IoResult Socket::Send(const void* bytes, std::size_t length) {
+IoResult Socket::Send(const void* bytes, std::size_t length, bool more) {
+    const int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
     for (;;) {
-        const ssize_t count = send(descriptor_, bytes, length, MSG_NOSIGNAL);
+        const ssize_t count = send(descriptor_, bytes, length, flags);
         if (count >= 0) return {IoStatus::Done, static_cast<std::size_t>(count)};
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoStatus::WouldBlock, 0};

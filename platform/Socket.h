@@ -33,7 +33,9 @@ public:
     Socket Accept(std::string& clientAddress) const;
 
     IoResult Receive(void* buffer, std::size_t capacity);
-    IoResult Send(const void* bytes, std::size_t length);
+    // `more`: further bytes follow at once, so these may wait to share a segment with
+    // them instead of leaving alone.
+    IoResult Send(const void* bytes, std::size_t length, bool more = false);
     // Up to `length` bytes of an open file, from its current offset, which moves on by
     // what was sent; the bytes do not pass through the process. 0 at the file's end.
     IoResult SendFile(int fileDescriptor, std::size_t length);
