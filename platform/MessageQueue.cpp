@@ -27,6 +27,23 @@ Readiness EventFlag(std::int64_t event) {
     return event == kSocketWrite ? Readiness::Write : Readiness::Read;
 }
 
+std::uint32_t LiveEvents(Readiness live) {
+    std::uint32_t events = 0;
+    if (Has(live, Readiness::Read)) events |= EPOLLIN;
+    if (Has(live, Readiness::Write)) events |= EPOLLOUT;
+    return events;
+}
+
+// A listener is armed for one event: epoll disarms it as it reports, which saves the
+// call that would disarm it until its owner has accepted.
+epoll_event EpollEvent(int descriptor, std::uint32_t events, bool listener) {
+    epoll_event event{};
+    event.events = events;
+    if (listener && events != 0) event.events |= EPOLLONESHOT;
+    event.data.fd = descriptor;
+    return event;
+}
+
 bool WatchReadable(int epoll, int descriptor) {
     epoll_event event{};
     event.events = EPOLLIN;
@@ -113,10 +130,7 @@ void MessageQueue::WatchListener(int socket) {
     watch.kind = WatchKind::Listener;
     watch.wanted = Readiness::Read;
     watches_[socket] = watch;
-    epoll_event event{};
-    event.data.fd = socket;
-    epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
-    Arm(socket, watches_[socket]);
+    Add(socket, watches_[socket]);
 }
 
 void MessageQueue::WatchSocket(int socket, Readiness wanted) {
@@ -125,10 +139,7 @@ void MessageQueue::WatchSocket(int socket, Readiness wanted) {
         Watch watch;
         watch.wanted = wanted;
         watches_[socket] = watch;
-        epoll_event event{};
-        event.data.fd = socket;
-        epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
-        Arm(socket, watches_[socket]);
+        Add(socket, watches_[socket]);
         return;
     }
     Rearm(found->second, wanted);
@@ -188,18 +199,20 @@ void MessageQueue::ApplyInterest() {
     for (auto& [descriptor, watch] : watches_) Arm(descriptor, watch);
 }
 
+// A new watch goes into epoll with its events at once.
+void MessageQueue::Add(int descriptor, Watch& watch) {
+    watch.armed = LiveEvents(watch.wanted & ~watch.undelivered);
+    epoll_event event = EpollEvent(descriptor, watch.armed, watch.kind == WatchKind::Listener);
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, descriptor, &event);
+}
+
 void MessageQueue::Arm(int descriptor, Watch& watch) {
     if (watch.kind == WatchKind::Descriptor) return;
-    const Readiness live = watch.wanted & ~watch.undelivered;
-    std::uint32_t events = 0;
-    if (Has(live, Readiness::Read)) events |= EPOLLIN;
-    if (Has(live, Readiness::Write)) events |= EPOLLOUT;
+    const std::uint32_t events = LiveEvents(watch.wanted & ~watch.undelivered);
     if (events == watch.armed) return;
-    epoll_event event{};
-    event.events = events;
-    event.data.fd = descriptor;
-    epoll_ctl(epoll_, EPOLL_CTL_MOD, descriptor, &event);
     watch.armed = events;
+    epoll_event event = EpollEvent(descriptor, watch.armed, watch.kind == WatchKind::Listener);
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, descriptor, &event);
 }
 
 void MessageQueue::PostReady(int descriptor, std::uint32_t events) {
@@ -216,6 +229,7 @@ void MessageQueue::PostReady(int descriptor, std::uint32_t events) {
             Forget(descriptor);
             return;
         case WatchKind::Listener:
+            watch.armed = 0;  // its one event has come
             if (events & EPOLLIN) post(kSocketAccept);
             break;
         case WatchKind::Socket:
@@ -235,6 +249,7 @@ void MessageQueue::PostReady(int descriptor, std::uint32_t events) {
 void MessageQueue::PostDueTimers() {
     std::uint64_t expirations = 0;
     [[maybe_unused]] const ssize_t ignored = read(timerDescriptor_, &expirations, sizeof expirations);
+    timerDescriptorDue_ = 0;  // it has expired
     const std::uint64_t now = MonotonicMilliseconds();
     for (auto& [id, timer] : timers_) {
         if (timer.due > now) continue;
@@ -252,11 +267,14 @@ void MessageQueue::ScheduleTimerDescriptor() {
     for (const auto& [id, timer] : timers_) {
         if (earliest == 0 || timer.due < earliest) earliest = timer.due;
     }
+    // An expiry already set no later than needed is kept, even with no timer left:
+    // waking early costs one look at the timers, while setting the descriptor anew
+    // would cost a call every time the server sets or kills its timer.
+    if (earliest == 0 || (timerDescriptorDue_ != 0 && timerDescriptorDue_ <= earliest)) return;
+    timerDescriptorDue_ = earliest;
     itimerspec spec{};
-    if (earliest != 0) {
-        spec.it_value.tv_sec = static_cast<time_t>(earliest / 1000);
-        spec.it_value.tv_nsec = static_cast<long>(earliest % 1000) * 1000000L;
-    }
+    spec.it_value.tv_sec = static_cast<time_t>(earliest / 1000);
+    spec.it_value.tv_nsec = static_cast<long>(earliest % 1000) * 1000000L;
     timerfd_settime(timerDescriptor_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 

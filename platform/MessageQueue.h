@@ -72,6 +72,7 @@ private:
     // Waits up to `timeoutMs` (-1: for ever) and posts what became ready.
     bool Collect(int timeoutMs);
     void ApplyInterest();
+    void Add(int descriptor, Watch& watch);
     void Arm(int descriptor, Watch& watch);
     void Rearm(Watch& watch, Readiness wanted);
     void PostReady(int descriptor, std::uint32_t events);
@@ -83,7 +84,8 @@ private:
 
     int epoll_;
     int timerDescriptor_;
-    int wakeDescriptor_;  // an eventfd: signalled while posted messages wait
+    std::uint64_t timerDescriptorDue_ = 0;  // when the timer descriptor expires; 0: not set
+    int wakeDescriptor_;                    // an eventfd: signalled while posted messages wait
     bool wakeSignalled_ = false;
     std::deque<Message> queue_;
     std::unordered_map<int, Watch> watches_;
