@@ -3,11 +3,15 @@
 // the desktop's toolkit, and the desktop's event loop joined with the message queue.
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 
 namespace platform {
+
+// The module beside the program that holds the desktop (see Desktop::Open).
+inline constexpr std::string_view kDesktopModuleName = "pellora-desktop.so";
 
 class Desktop {
 public:

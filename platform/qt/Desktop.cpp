@@ -1,4 +1,4 @@
-#include "platform/Desktop.h"
+#include "platform/qt/QtDesktop.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -143,9 +143,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Desktop> Desktop::Open(int& argc, char** argv, MessageQueue& queue) {
-    if (!DisplayOpens(argc, argv)) return nullptr;
-    return std::make_unique<QtDesktop>(argc, argv, queue);
-}
-
 }  // namespace platform
+
+platform::Desktop* PelloraOpenDesktop(int& argc, char** argv, platform::MessageQueue& queue) {
+    if (!platform::DisplayOpens(argc, argv)) return nullptr;
+    return new platform::QtDesktop(argc, argv, queue);  // the loader takes ownership
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program on a real X display (Xvfb): it shows its window, serves a request, and
 # ends cleanly on the Exit command (which SIGTERM gives). Then, with a display that
-# cannot be opened, it runs headless instead of dying. A screenshot of the display is
+# cannot be opened or without its desktop module, it runs headless instead of dying. A screenshot of the display is
 # left in <build>/artifacts/xvfb-window.png.
 set -euo pipefail
 binary=$1
@@ -79,4 +79,12 @@ wait_for 20 served || fail "without a display the program did not serve"
 grep -q "running without a window" "$work/nodisplay.err" || fail "no word that the display could not be opened"
 grep -q "Pellora \[Port:$port\]" "$work/nodisplay.out" || fail "headless titles missing"
 stop nodisplay
+# A program whose desktop module is missing: headless too, and it says why.
+mkdir "$work/alone"
+cp "$binary" "$work/alone/pellora"
+binary="$work/alone/pellora"
+start "$display" nomodule
+wait_for 20 served || fail "without its desktop module the program did not serve"
+grep -q "desktop module could not be loaded" "$work/nomodule.err" || fail "no word about the missing module"
+stop nomodule
 echo "PASS the window under Xvfb, a request served, a clean exit; headless without a display"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/qt/QtDesktop.h"
 #include "tests/qt/QtDesktopTest.h"
 
 platform::Desktop* QtDesktopTest::desktop = nullptr;
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     static std::unique_ptr<platform::MessageQueue> queue = platform::MessageQueue::Create();
     static int qtArgc = 1;
     static char* qtArgv[] = {argv[0], nullptr};
-    std::unique_ptr<platform::Desktop> desktop = platform::Desktop::Open(qtArgc, qtArgv, *queue);
+    std::unique_ptr<platform::Desktop> desktop(PelloraOpenDesktop(qtArgc, qtArgv, *queue));
     if (!desktop) {
         std::fprintf(stderr, "the offscreen Qt platform did not open\n");
         return 1;
