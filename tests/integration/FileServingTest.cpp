@@ -100,6 +100,22 @@ TEST_F(FileServing, RedirectNamesOnlyAPlainHostFromTheRequest) {
     EXPECT_NE(answer.find("/c/web/x.htm"), std::string::npos);
 }
 
+TEST_F(FileServing, ARedirectCarriesNoLineBreakOfTheRequestAndStillLeadsToTheFile) {
+    settings.RootDir.Assign("c:\\web");
+    drive.WriteFile("web/docs/a\nb.txt", "a name with a line break");
+    StartServer();
+    const std::string prefix = "Location: http://h:" + std::to_string(server->Port()) + "/c/web/docs/";
+    // Without a version on its first line, the URL runs to the " HTTP" of a later line.
+    const Response injected =
+        SplitResponse(Request("GET /docs/a\r\nSet-Cookie: x=1\r\nX: HTTP/1.0\r\nHost: h\r\n\r\n"));
+    EXPECT_EQ(injected.head.find("\nSet-Cookie"), std::string::npos) << injected.head;
+    EXPECT_TRUE(injected.head.ends_with("\r\n" + prefix + "a%0D%0ASet-Cookie: x=1%0D%0AX:\r\n\r\n")) << injected.head;
+
+    const Response redirect = SplitResponse(Request("GET /docs/a\nb.txt HTTP/1.0\r\nHost: h\r\n\r\n"));
+    ASSERT_TRUE(redirect.head.ends_with("\r\n" + prefix + "a%0Ab.txt\r\n\r\n")) << redirect.head;
+    EXPECT_EQ(SplitResponse(Get("/c/web/docs/a%0Ab.txt")).body, "a name with a line break");
+}
+
 TEST_F(FileServing, RootAndDirectoryOptionsGiveTheirAnswers) {
     drive.WriteFile("site/index.htm", "<p>index</p>");
     drive.MakeDirectory("site/sub");

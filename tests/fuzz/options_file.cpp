@@ -1,0 +1,17 @@
+// The options-file reader: whatever it takes in, the record it leaves is written out
+// and read back to the same record.
+#include "config/OptionsFile.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    // As ReadOptionsFile would, only text below its read limit reaches the parser.
+    if (size >= kOptionsFileReadLimit) return 0;
+    ServerSettings settings;
+    const OptionsParseResult result = ParseOptionsText(AsView(data, size), settings);
+    const std::string written = FormatOptionsFile(settings);
+    ServerSettings again;
+    FUZZ_CHECK(ParseOptionsText(written, again) == OptionsParseResult::Complete);
+    FUZZ_CHECK(FormatOptionsFile(again) == written);
+    if (result == OptionsParseResult::UnknownHeader) FUZZ_CHECK(written == FormatOptionsFile(ServerSettings{}));
+    return 0;
+}

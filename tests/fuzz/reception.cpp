@@ -1,0 +1,98 @@
+// Request reception: the pieces of the input arrive one after another on a real socket
+// pair and the server takes them as it takes a client's; the text helpers it builds on
+// see every piece too.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/Server.h"
+#include "core/TextHelpers.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/TestDirectory.h"
+
+namespace {
+
+void CheckHelpers(std::string_view bytes) {
+    const std::string_view text = AsText(bytes);
+    FUZZ_CHECK(text.size() <= bytes.size() && text.find('\0') == std::string_view::npos);
+    RequestMethod method = RequestMethod::Get;
+    ParseMethod(bytes, method);
+    UrlText url;
+    const int length = ExtractUrl(bytes, url);
+    if (length >= 0) {
+        FUZZ_CHECK(static_cast<std::size_t>(length) == url.Length() && length > 0);
+        FUZZ_CHECK(text.find(url.View()) != std::string_view::npos);
+    } else {
+        FUZZ_CHECK(url.Empty());
+    }
+    HeaderValueText value;
+    if (GetHeaderValue(bytes, "Content-Type:", value) == 0) {
+        FUZZ_CHECK(value.View().find_first_of(" \r\n") == std::string_view::npos);
+    } else {
+        FUZZ_CHECK(value.Empty());
+    }
+    const std::int32_t contentLength = GetContentLength(bytes);
+    FUZZ_CHECK(contentLength >= -2147483647 - 1);
+    ParseDecimal(bytes);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    static TestDirectory temp;
+    static const bool once = [] { return setenv("TMPDIR", temp.Path().c_str(), 1) == 0; }();
+    FUZZ_CHECK(once);
+
+    const std::vector<std::string_view> pieces = SplitPieces(AsView(data, size));
+    for (const std::string_view piece : pieces) CheckHelpers(piece);
+
+    int ends[2];
+    FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) == 0);
+    const int serverEnd = ends[0];
+    const int peer = ends[1];
+    {
+        Server server;
+        FUZZ_CHECK(server.AddConnection(std::make_unique<Connection>(platform::Socket(serverEnd), "127.0.0.1", 0)));
+        std::size_t sent = 0;
+        for (const std::string_view piece : pieces) {
+            if (piece.empty()) continue;
+            FUZZ_CHECK(write(peer, piece.data(), piece.size()) == static_cast<ssize_t>(piece.size()));
+            sent += piece.size();
+            for (std::size_t read = 0; read < piece.size() + 4096; read += 4096) server.OnReadable(serverEnd);
+        }
+        const Connection* connection = server.FindConnection(serverEnd);
+        FUZZ_CHECK(connection != nullptr);
+        // Once a request is whole (or refused), further bytes are left unread.
+        FUZZ_CHECK(connection->bytesReceived <= sent);
+        FUZZ_CHECK(connection->request.Length() < kRequestCapacity);
+        FUZZ_CHECK(connection->bodyReceived >= 0);
+        if (connection->state == ConnectionState::ReceivingBody) {
+            FUZZ_CHECK(connection->bodyReceived <= std::max(connection->contentLength, 0));
+            // The body file holds exactly the body taken so far unless an error page replaced it.
+            if (connection->cgiRun && connection->responseKind != ResponseKind::Text) {
+                const auto written = std::filesystem::file_size(std::string(connection->cgiRun->bodyFileName.Name()));
+                FUZZ_CHECK(written == static_cast<std::uintmax_t>(connection->bodyReceived));
+            }
+        }
+        // A GET or HEAD is its first block (what one read takes), as text.
+        if (connection->method != RequestMethod::Post && connection->state == ConnectionState::RequestReceived &&
+            connection->responseKind == ResponseKind::None) {
+            std::string_view first;
+            for (const std::string_view piece : pieces) {
+                if (!piece.empty()) {
+                    first = piece.substr(0, 4096);
+                    break;
+                }
+            }
+            FUZZ_CHECK(connection->request.View() == AsText(first).substr(0, kRequestCapacity - 1));
+        }
+    }
+    close(peer);
+    // The connection took its body file with it.
+    FUZZ_CHECK(TestDirectory::List(temp.Path()).empty());
+    return 0;
+}
