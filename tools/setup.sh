@@ -3,8 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format clang-tidy git chromium python3 perl libcgi-pm-perl
-packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format clang-tidy git chromium python3 perl libcgi-pm-perl
   qt6-base-dev xvfb xauth x11-utils x11-apps desktop-file-utils strace)
+# The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.
+packages+=(clang libclang-rt-14-dev llvm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

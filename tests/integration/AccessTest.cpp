@@ -69,6 +69,14 @@ TEST_F(Access, SelectiveDirectoryListCannotBeWalkedAround) {
         "/c/",
         "/c",
         "/c/public/../../../outside.txt",
+        // Escapes are decoded only for a component that names nothing as sent.
+        "/c/public/%2e%2e/private/b.txt",
+        "/c/public/..%5cprivate%5cb.txt",
+        "/c/public%2f..%2fprivate/b.txt",
+        "/c/public/c:/private/b.txt",
+        "/c/c:/public/a.txt",
+        "/c/PUBLIC./a.txt",
+        "/c/public /a.txt",
     };
     for (const char* url : refused) EXPECT_EQ(Get(url), kRefusedDirectory) << url;
 }
@@ -83,7 +91,8 @@ TEST_F(Access, RestrictiveDirectoryListCannotBeWalkedAround) {
         "/c/private/b.txt",      "/c/private",
         "/c/./private/b.txt",    "/c//private/b.txt",
         "/c/x/../private/b.txt", "/c/public/..\\private\\b.txt",
-        "/c/../private/b.txt",
+        "/c/../private/b.txt",   "/c/%70rivate/b.txt",
+        "/c/PRIVATE/b.txt",      "/c/x/%2e%2e/private/b.txt",
     };
     for (const char* url : refused) EXPECT_EQ(Get(url), kRefusedDirectory) << url;
     EXPECT_EQ(Request("HEAD /c/private/b.txt HTTP/1.0\r\n\r\n"), HeaderOnlyErrorBytes("403 Forbidden"));

@@ -138,21 +138,6 @@ TEST_F(Cgi, ASlowProgramDoesNotHoldUpOtherClients) {
     EXPECT_EQ(SplitResponse(slow.ReadAll()).body, "done\n");
 }
 
-bool ProcessGone(pid_t pid) {
-    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
-    if (stat.empty()) return true;
-    const std::size_t close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
-}
-
-bool WaitUntilGone(pid_t pid) {
-    for (int i = 0; i < 500; ++i) {
-        if (ProcessGone(pid)) return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
 TEST_F(Cgi, AClientThatGoesAwayEndsItsProgramAndWhatTheProgramStarted) {
     const std::string pids = drive / "pids";
     Script("forever.sh", "#!/bin/sh\nsleep 1000 &\necho $$ $! > " + pids + "\nwait\n");

@@ -1,5 +1,6 @@
 // Many clients at once, and clients that stall, stay silent, half-close or vanish.
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -8,6 +9,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 class Connections : public ServerFixture {};
 
@@ -56,6 +58,99 @@ TEST_F(Connections, SilentClientsAreClosedAfterTheIdleLimitAndOthersAreServedMea
     RawClient partial(server->Port());
     partial.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 100\r\n\r\nonly part");
     EXPECT_TRUE(partial.ClosedByServer(10s));
+}
+
+bool WaitForMoreDescriptors(const ServerProcess& server, int count) {
+    for (int i = 0; i < 500; ++i) {
+        if (server.OpenDescriptors() >= count) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+TEST_F(Connections, SixteenSilentClientsHoldEverySlotOnlyUntilTheIdleLimit) {
+    environment["PELLORA_IDLE_SECONDS"] = "1";
+    drive.WriteFile("a.txt", "hello");
+    StartServer();
+    const int baseline = server->OpenDescriptors();
+    std::vector<RawClient> silent;
+    // One at a time, each taken before the next comes: the listen backlog is only five,
+    // and a client left waiting in it longer than this short idle limit would be closed
+    // as silent the moment it is taken.
+    for (int i = 0; i < 16; ++i) {
+        silent.emplace_back(server->Port());
+        ASSERT_TRUE(WaitForMoreDescriptors(*server, baseline + i + 1)) << i;
+    }
+    EXPECT_EQ(Get("/c/a.txt"),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+    for (RawClient& client : silent) EXPECT_TRUE(client.ClosedByServer(10s));
+    EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s));
+    std::vector<RawClient> later;
+    for (int i = 0; i < 16; ++i) {
+        later.emplace_back(server->Port());
+        ASSERT_TRUE(WaitForMoreDescriptors(*server, baseline + i + 1)) << i;
+    }
+    for (RawClient& client : later) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
+    for (RawClient& client : later) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
+    EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s));
+}
+
+TEST_F(Connections, AStalledReaderOfAGibibyteFileIsClosedAtTheIdleLimitWhileOthersAreServed) {
+    environment["PELLORA_IDLE_SECONDS"] = "2";
+    // Sparse: a gibibyte of zeros that takes no room on disk.
+    std::filesystem::resize_file(drive.WriteFile("huge.bin", ""), std::uintmax_t{1} << 30);
+    drive.WriteFile("small.txt", "small");
+    StartServer();
+    const int baseline = server->OpenDescriptors();
+    RawClient stalled;
+    stalled.Connect(server->Port(), true);
+    stalled.Send("GET /c/huge.bin HTTP/1.0\r\n\r\n");
+    const std::string first = stalled.ReadSome(4096, 5s);
+    EXPECT_TRUE(first.starts_with("HTTP/1.0 200 OK\r\n")) << first.substr(0, 100);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(SplitResponse(Get("/c/small.txt")).body, "small");
+    // Reading nothing more, it is let go: its socket is shut, its file closed.
+    EXPECT_TRUE(server->WaitForDescriptors(baseline, 10s)) << server->OpenDescriptors() << " > " << baseline;
+    EXPECT_LT(stalled.ReadAll(20s).size(), std::size_t{1} << 30);
+}
+
+TEST_F(Connections, RequestsAtAndPastEveryBoundAreServedOrRefusedWhole) {
+    drive.WriteFile("a.txt", "hello");
+    // The longest name whose drive path still fits ("c:\" and 252 bytes), and one byte more.
+    drive.WriteFile(std::string(252, 'n'), "longest");
+    drive.WriteFile(std::string(253, 'n'), "too long");
+    StartServer();
+    const std::string malformed =
+        ErrorPageBytes("400 Bad Request", "The request is either too long or not in the right format.");
+    const std::string line = "GET /c/a.txt HTTP/1.0\r\n";
+    // Headers filling the request block to 4095, 4096 and 4097 bytes and far past it.
+    for (const std::size_t total : {4095u, 4096u, 4097u, 20000u}) {
+        const std::string header = "X-Pad: " + std::string(total - line.size() - 11, 'p') + "\r\n\r\n";
+        ASSERT_EQ((line + header).size(), total);
+        EXPECT_EQ(SplitResponse(Request(line + header)).body, "hello") << total;
+    }
+    // A request line longer than the block never finds its end there.
+    EXPECT_EQ(Request("GET /c/" + std::string(5000, 'u') + " HTTP/1.0\r\n\r\n"), malformed);
+    EXPECT_EQ(SplitResponse(Get("/c/" + std::string(252, 'n'))).body, "longest");
+    EXPECT_EQ(Get("/c/" + std::string(253, 'n')), malformed);
+    // A header value longer than 256 bytes is cut, not overrun: the host of a redirect.
+    const std::string longHost = std::string(300, 'h');
+    EXPECT_TRUE(Request("GET /c/a.txt HTTP/1.0\r\nHost: " + longHost + "\r\n\r\n").ends_with("hello"));
+    // NUL bytes end the request text; bare LF line ends are line ends.
+    EXPECT_EQ(Request("GET /c/a.txt\0 HTTP/1.0\r\n\r\n"s), malformed);
+    EXPECT_EQ(SplitResponse(Request("GET /c/a.txt HTTP/1.0\nX: \0\n\n"s)).body, "hello");
+    EXPECT_EQ(SplitResponse(Request("GET /c/a.txt\n\n")).body, "hello");
+}
+
+TEST_F(Connections, APostWhoseHeaderNeverEndsIsClosedAtTheIdleLimit) {
+    environment["PELLORA_IDLE_SECONDS"] = "1";
+    drive.WriteFile("a.txt", "hello");
+    StartServer();
+    // Bare LF line ends never make the empty line a POST header part ends with.
+    RawClient client(server->Port());
+    client.Send("POST /cgi-bin/x HTTP/1.0\nContent-Length: 4\n\nbody");
+    EXPECT_TRUE(client.ClosedByServer(10s));
+    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
+    EXPECT_TRUE(server->TemporaryFiles().empty());
 }
 
 // Clock ticks of CPU time the process has used so far.

@@ -15,6 +15,11 @@
 // A port that was free a moment ago.
 int FreePort();
 
+// Whether a process has ended: gone, or a zombie its parent has not reaped yet.
+bool ProcessGone(pid_t pid);
+// Waits up to five seconds for that.
+bool WaitUntilGone(pid_t pid);
+
 class ServerProcess {
 public:
     // `drives` is the PELLORA_DRIVES text; settings.Port is replaced by a free port
