@@ -33,13 +33,13 @@ bool IsUrlUnsafeByte(unsigned char byte) {
     }
 }
 
-std::string PercentEncodeUnsafe(std::string_view text) {
+std::string PercentEncodeWhere(std::string_view text, bool (*encode)(unsigned char byte)) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (IsUrlUnsafeByte(byte)) {
+        if (encode(byte)) {
             encoded += '%';
             encoded += kHex[byte >> 4];
             encoded += kHex[byte & 0x0F];
@@ -48,6 +48,10 @@ std::string PercentEncodeUnsafe(std::string_view text) {
         }
     }
     return encoded;
+}
+
+std::string PercentEncodeUnsafe(std::string_view text) {
+    return PercentEncodeWhere(text, IsUrlUnsafeByte);
 }
 
 std::string ShortNameOf(std::string_view longName) {

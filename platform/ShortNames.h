@@ -12,6 +12,9 @@ namespace platform {
 // request path takes as a wildcard.
 bool IsUrlUnsafeByte(unsigned char byte);
 
+// Every byte for which `encode` holds as "%XX" (upper-case hex); other bytes as they are.
+std::string PercentEncodeWhere(std::string_view text, bool (*encode)(unsigned char byte));
+
 // Every unsafe byte as "%XX" (upper-case hex); other bytes as they are.
 std::string PercentEncodeUnsafe(std::string_view text);
 

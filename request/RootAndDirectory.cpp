@@ -15,6 +15,7 @@
 #include "pages/DriveIndex.h"
 #include "platform/FileHandle.h"
 #include "platform/HostInfo.h"
+#include "platform/ShortNames.h"
 #include "request/DrivePath.h"
 
 namespace {
@@ -67,25 +68,8 @@ int ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
     return 0;
 }
 
-// A URL taken to its " HTTP" may run past its line end, and a name on disk may hold
-// a line break: control bytes go into the Location line percent-encoded, so no byte
-// of the request can end that line or start a header. The retry with the decoded name
-// still finds the same file.
-std::string WithControlBytesEncoded(std::string_view url) {
-    static constexpr std::string_view kHex = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(url.size());
-    for (const char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0xf];
-        } else {
-            encoded += c;
-        }
-    }
-    return encoded;
+bool IsControlByte(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7f;
 }
 
 }  // namespace
@@ -106,7 +90,11 @@ std::string RedirectHost(std::string_view request) {
 }
 
 int WriteRedirect(std::string_view path, Connection& connection) {
-    const std::string urlPath = WithControlBytesEncoded(DrivePathToUrlPath(path));
+    // A URL taken to its " HTTP" may run past its line end, and a name on disk may hold
+    // a line break: control bytes go into the Location line percent-encoded, so no byte
+    // of the request can end that line or start a header. The retry with the decoded
+    // name still finds the same file.
+    const std::string urlPath = platform::PercentEncodeWhere(DrivePathToUrlPath(path), IsControlByte);
     const std::string host = RedirectHost(connection.request);
     const int port = Settings().Port;
     const std::string location =
