@@ -210,6 +210,26 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
          },
          Join(Dest("C:\\up\\..\\..\\..\\"), File(source)), "",
          "Files may be stored only in C:\\up and the directories below it."},
+        {"type 0: forward slashes climbing out",
+         [](ServerSettings& s) {
+             s.UploadAccessType = 0;
+             s.UploadDir.Assign("C:\\up");
+         },
+         Join(Dest("C:/up/../docs/"), File(source)), "",
+         "Files may be stored only in C:\\up and the directories below it."},
+        {"type 0: a sibling that only shares the name's start",
+         [](ServerSettings& s) {
+             s.UploadAccessType = 0;
+             s.UploadDir.Assign("C:\\pu");
+         },
+         Join(Dest("C:\\pub\\"), File(source)), "", "Files may be stored only in C:\\pu and the directories below it."},
+        {"type 0: an over-long destination",
+         [](ServerSettings& s) {
+             s.UploadAccessType = 0;
+             s.UploadDir.Assign("C:\\up");
+         },
+         Join(Dest("C:\\up\\" + std::string(300, 'n')), File(source)), "",
+         "The destination is longer than 255 characters."},
         {"type 0: no upload directory", [](ServerSettings& s) { s.UploadAccessType = 0; },
          Join(Dest("C:\\up\\"), File(source)), "", "No upload directory is set on this server."},
         {"type 1: not in the sharing list",
@@ -224,6 +244,12 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
              s.DirList[0].Assign("c:\\DOCS");
          },
          Join(Dest("C:\\docs\\"), File(source)), "", "The directory C:\\docs is not open for uploads."},
+        {"type 1: climbing into an excluded directory",
+         [](ServerSettings& s) {
+             s.DirAccessOption = kAccessRestrictive;
+             s.DirList[0].Assign("c:\\docs");
+         },
+         Join(Dest("C:\\pub\\..\\docs\\"), File(source)), "", "The directory C:\\docs is not open for uploads."},
         {"a directory that does not exist", none, Join(Dest("C:\\nothere\\"), File(source)), "",
          "The directory C:\\nothere does not exist."},
         {"markup in a destination comes back escaped", none, Join(Dest("C:\\<b>\"x\"\\"), File(source)), "",
