@@ -60,8 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         std::size_t sent = 0;
         for (const std::string_view piece : pieces) {
             if (piece.empty()) continue;
-            FUZZ_CHECK(write(peer, piece.data(), piece.size()) == static_cast<ssize_t>(piece.size()));
-            sent += piece.size();
+            // Many small pieces the server no longer reads fill the socket: the client stops there.
+            const ssize_t written = write(peer, piece.data(), piece.size());
+            if (written <= 0) break;
+            sent += static_cast<std::size_t>(written);
             for (std::size_t read = 0; read < piece.size() + 4096; read += 4096) server.OnReadable(serverEnd);
         }
         const Connection* connection = server.FindConnection(serverEnd);
