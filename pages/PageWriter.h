@@ -19,7 +19,7 @@ public:
     PageWriter& operator=(const PageWriter&) = delete;
 
     void Write(std::string_view text);
-    // Write errors are not looked at: a page cut short is still sent as it stands.
+    // A failed write is remembered by the file handle, whose owner refuses the page.
     void Flush();
 
 private:

@@ -67,6 +67,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (this != &other) {
         Close();
         descriptor_ = other.Release();
+        writeFailed_ = other.writeFailed_;
     }
     return *this;
 }
@@ -92,11 +93,17 @@ long FileHandle::Read(void* buffer, std::size_t count) {
 }
 
 bool FileHandle::WriteAll(std::string_view bytes) {
-    if (!IsOpen()) return false;
+    if (!IsOpen()) {
+        writeFailed_ = true;
+        return false;
+    }
     while (!bytes.empty()) {
         ssize_t written = write(descriptor_, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written <= 0) {
+            writeFailed_ = true;
+            return false;
+        }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;

@@ -18,7 +18,7 @@ public:
     ~FileHandle() { Close(); }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
-    FileHandle(FileHandle&& other) noexcept : descriptor_(other.Release()) {}
+    FileHandle(FileHandle&& other) noexcept : descriptor_(other.Release()), writeFailed_(other.writeFailed_) {}
     FileHandle& operator=(FileHandle&& other) noexcept;
 
     [[nodiscard]] bool IsOpen() const { return descriptor_ >= 0; }
@@ -30,9 +30,12 @@ public:
     long Read(void* buffer, std::size_t count);
     // Writes every byte; false when the write failed or was short.
     bool WriteAll(std::string_view bytes);
+    // Whether any write through this handle failed (a full disk mid-page, say).
+    [[nodiscard]] bool WriteFailed() const { return writeFailed_; }
 
 private:
     int descriptor_ = -1;
+    bool writeFailed_ = false;
 };
 
 enum class PathKind { Missing, File, Directory };

@@ -63,7 +63,14 @@ int ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
     }
     connection.responseText.Assign(connection.responseFile.Name());
     writePage(connection.file);
+    const bool whole = !connection.file.WriteFailed();
     connection.file.Close();
+    if (!whole) {
+        // A page the disk could not hold whole is not sent as if it were complete.
+        connection.responseFile.Delete();
+        SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
+        return -1;
+    }
     connection.responseKind = ResponseKind::TempPage;
     return 0;
 }

@@ -140,6 +140,8 @@ TEST_F(Faults, AFullTemporaryDirectoryRefusesBodiesAndLeavesNoFile) {
     EXPECT_EQ(Post("/cgi-bin/echo.sh", "text/plain", PatternBytes(100000)), failed);
     EXPECT_EQ(Upload("u.bin", PatternBytes(100000)), failed);
     EXPECT_FALSE(std::filesystem::exists(drive / "up/u.bin"));
+    // A listing the disk cannot hold whole is refused, not sent cut short as a success.
+    EXPECT_EQ(Get("/c/web/"), failed);
     EXPECT_EQ(TestDirectory::List(mounted), std::vector<std::string>{"filler"});
     EXPECT_EQ(SplitResponse(Get("/c/web/a.txt")).body, "plain file");
     std::filesystem::remove(mounted + "/filler");
