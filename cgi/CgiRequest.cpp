@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "cgi/CgiGateway.h"
+#include "platform/TextCase.h"
 #include "request/ContentTypes.h"
 
 std::string CgiPrefix(std::string_view cgiDir) {
@@ -13,20 +14,6 @@ std::string CgiPrefix(std::string_view cgiDir) {
     return prefix;
 }
 
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 int ParseCgiRequest(std::string_view request, RequestMethod method, PathText& scriptName, PathText& pathInfo,
                     QueryStringText& queryString) {
     request = AsText(request);
@@ -35,7 +22,7 @@ int ParseCgiRequest(std::string_view request, RequestMethod method, PathText& sc
     if (slash == std::string_view::npos || cgiDir.empty()) return -1;
     const std::string_view url = request.substr(slash);
     const std::string prefix = CgiPrefix(cgiDir);
-    if (url.size() < prefix.size() || !EqualsIgnoringCase(url.substr(0, prefix.size()), prefix)) {
+    if (url.size() < prefix.size() || !platform::EqualIgnoringCase(url.substr(0, prefix.size()), prefix)) {
         scriptName.Clear();
         return -1;
     }

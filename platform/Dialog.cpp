@@ -3,28 +3,16 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/TextCase.h"
+
 namespace platform {
 namespace {
-
-int Folded(char c) {
-    return std::tolower(static_cast<unsigned char>(c));
-}
 
 bool IsList(ControlKind kind) {
     return kind == ControlKind::ListBox || kind == ControlKind::ComboBox;
 }
 
 }  // namespace
-
-bool LessIgnoringCase(std::string_view left, std::string_view right) {
-    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
-                                        [](char a, char b) { return Folded(a) < Folded(b); });
-}
-
-bool EqualIgnoringCase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() &&
-           std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) { return Folded(a) == Folded(b); });
-}
 
 Dialog::Dialog(const DialogTemplate& layout) : layout_(layout) {
     controls_.reserve(layout.controls.size());

@@ -127,8 +127,4 @@ private:
     DialogView* view_ = nullptr;
 };
 
-// Compares two texts as a sorted list does: letters without regard to case.
-bool LessIgnoringCase(std::string_view left, std::string_view right);
-bool EqualIgnoringCase(std::string_view left, std::string_view right);
-
 }  // namespace platform

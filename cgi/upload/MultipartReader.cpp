@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/TextCase.h"
+
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -31,10 +24,10 @@ std::string UndoNameEscapes(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
             const std::string_view code = text.substr(i + 1, 2);
-            const char replacement = EqualsIgnoringCase(code, "22")   ? '"'
-                                     : EqualsIgnoringCase(code, "0d") ? '\r'
-                                     : EqualsIgnoringCase(code, "0a") ? '\n'
-                                                                      : '\0';
+            const char replacement = platform::EqualIgnoringCase(code, "22")   ? '"'
+                                     : platform::EqualIgnoringCase(code, "0d") ? '\r'
+                                     : platform::EqualIgnoringCase(code, "0a") ? '\n'
+                                                                               : '\0';
             if (replacement != '\0') {
                 result += replacement;
                 i += 2;
@@ -71,9 +64,9 @@ PartHeaders ParseContentDisposition(std::string_view value) {
                 at = end;
             }
         }
-        if (EqualsIgnoringCase(name, "name")) {
+        if (platform::EqualIgnoringCase(name, "name")) {
             headers.name = UndoNameEscapes(parameter);
-        } else if (EqualsIgnoringCase(name, "filename")) {
+        } else if (platform::EqualIgnoringCase(name, "filename")) {
             headers.fileName = UndoNameEscapes(parameter);
             headers.hasFileName = true;
         }
@@ -130,7 +123,7 @@ void MultipartReader::OnHeaderLine() {
     }
     const std::size_t colon = line.find(':');
     if (colon != std::string_view::npos &&
-        EqualsIgnoringCase(TrimBlanks(line.substr(0, colon)), "content-disposition")) {
+        platform::EqualIgnoringCase(TrimBlanks(line.substr(0, colon)), "content-disposition")) {
         headers_ = ParseContentDisposition(line.substr(colon + 1));
     }
     line_.clear();
