@@ -5,6 +5,7 @@
 
 #include "config/Startup.h"
 #include "core/Application.h"
+#include "platform/AllocatorTuning.h"
 #include "platform/ChildProcess.h"
 #include "platform/Desktop.h"
 #include "platform/HostInfo.h"
@@ -28,6 +29,7 @@ void ApplyIdleLimit(Server& server) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::KeepLargeBlocksWarm();
     platform::TerminationSignals signals;
     platform::ChildExitSignals childExits;
     auto queue = platform::MessageQueue::Create();

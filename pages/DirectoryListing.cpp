@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,21 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
     }
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
+}
+
+// `value` right-aligned in `width` columns, as "%*llu" would write it.
+void AppendNumber(std::string& out, std::uint64_t value, std::size_t width = 0) {
+    std::array<char, 24> digits{};
+    const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    const auto length = static_cast<std::size_t>(end - digits.data());
+    if (length < width) out.append(width - length, ' ');
+    out.append(digits.data(), length);
+}
+
+// `text` left-aligned in `width` columns, as "%-*s" would write it.
+void AppendLeftAligned(std::string& out, std::string_view text, std::size_t width) {
+    out += text;
+    if (text.size() < width) out.append(width - text.size(), ' ');
 }
 
 std::string TwoDigits(int value) {
@@ -211,8 +227,11 @@ void WriteTableRow(RowContext& context, const ListingEntry& entry) {
         row += "<td></td><td></td>\r\n";
     } else {
         const SizeText size = ListingSize(entry.size);
-        AppendPiece(row, "<td align=right>%llu</td><td align=left>%.*s</td>\r\n",
-                    static_cast<unsigned long long>(size.value), static_cast<int>(size.unit.size()), size.unit.data());
+        row += "<td align=right>";
+        AppendNumber(row, size.value);
+        row += "</td><td align=left>";
+        row += size.unit;
+        row += "</td>\r\n";
     }
     if (DateOf(context, entry.modifiedTime) == 0) {
         row += "<td align=left>";
@@ -249,11 +268,14 @@ void WritePreRow(RowContext& context, const ListingEntry& entry) {
         row.append(11, ' ');
     } else {
         const SizeText size = ListingSize(entry.size);
-        AppendPiece(row, " %4llu %-5.*s", static_cast<unsigned long long>(size.value),
-                    static_cast<int>(size.unit.size()), size.unit.data());
+        row += ' ';
+        AppendNumber(row, size.value, 4);
+        row += ' ';
+        AppendLeftAligned(row, size.unit, 5);
     }
     if (DateOf(context, entry.modifiedTime) == 0) {
-        AppendPiece(row, "   %-14s", context.date.CStr());
+        row += "   ";
+        AppendLeftAligned(row, context.date.View(), 14);
     } else {
         row.append(17, ' ');
     }
@@ -351,17 +373,20 @@ int WriteDirectoryListingAt(platform::FileHandle& file, std::string_view path, s
     const std::string linkBase = DirectoryUrl(expanded);
     std::vector<ListingEntry> entries;
     if (!EnumerateEntries(path, entries)) return -1;
+    // Sorted by reference: moving the entries themselves costs more than comparing.
+    std::vector<const ListingEntry*> order;
+    order.reserve(entries.size());
+    for (const ListingEntry& entry : entries) order.push_back(&entry);
     // Names equal but for case keep one order from run to run.
-    std::sort(entries.begin(), entries.end(), [](const ListingEntry& a, const ListingEntry& b) {
-        const int order = CompareListingEntries(a, b);
-        return order != 0 ? order < 0 : a.name < b.name;
+    std::sort(order.begin(), order.end(), [](const ListingEntry* a, const ListingEntry* b) {
+        const int comparison = CompareListingEntries(*a, *b);
+        return comparison != 0 ? comparison < 0 : a->name < b->name;
     });
     RowContext context;
     context.linkBase = PageHtml(linkBase);
     context.useTable = useTable;
     context.today = platform::TryLocalCivilTime(now);
-    for (const ListingEntry& entry : entries) WriteEntryRow(page, entry, context);
-    entries.clear();
+    for (const ListingEntry* entry : order) WriteEntryRow(page, *entry, context);
     WriteStyled(page, "</table>\r\n</body></html>", "</PRE><br></body></html>", useTable);
     return 0;
 }

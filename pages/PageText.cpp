@@ -14,17 +14,31 @@ namespace {
 using platform::CharacterLength;
 using platform::DecodeSequence;
 
+bool IsAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Most names are ASCII: their characters are told without decoding.
+std::size_t NextCharacterLength(std::string_view text, std::size_t i) {
+    return IsAscii(text[i]) ? 1 : CharacterLength(text, i);
+}
+
+// Bytes that stand for themselves in a page.
+bool IsPlainByte(char c) {
+    return IsAscii(c) && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+}
+
 }  // namespace
 
 std::size_t CountCharacters(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); i += CharacterLength(text, i)) ++count;
+    for (std::size_t i = 0; i < text.size(); i += NextCharacterLength(text, i)) ++count;
     return count;
 }
 
 std::string_view FirstCharacters(std::string_view text, std::size_t count) {
     std::size_t i = 0;
-    for (; i < text.size() && count > 0; --count) i += CharacterLength(text, i);
+    for (; i < text.size() && count > 0; --count) i += NextCharacterLength(text, i);
     return text.substr(0, i);
 }
 
@@ -37,6 +51,11 @@ std::string PageHtml(std::string_view text) {
 
 void AppendPageHtml(std::string& out, std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
+        std::size_t plainEnd = i;
+        while (plainEnd < text.size() && IsPlainByte(text[plainEnd])) ++plainEnd;
+        out.append(text.substr(i, plainEnd - i));
+        i = plainEnd;
+        if (i == text.size()) break;
         const std::size_t length = CharacterLength(text, i);
         if (length == 1) {
             AppendHtmlEscaped(out, text[i]);

@@ -130,8 +130,9 @@ FileHandle OpenFileForRead(std::string_view path, FileError* error, std::int64_t
         ReportFileError(error, ErrorFromErrno(errno));
         return FileHandle{};
     }
-    FileError refusal = ErrorForNonRegular(file.Descriptor(), size);
-    if (refusal == FileError::None && !ClearNonBlocking(file.Descriptor())) refusal = FileError::Other;
+    // O_NONBLOCK keeps a pipe from hanging the open; on the regular file that is
+    // all this returns, Linux ignores it, so it is left set.
+    const FileError refusal = ErrorForNonRegular(file.Descriptor(), size);
     ReportFileError(error, refusal);
     return refusal == FileError::None ? std::move(file) : FileHandle{};
 }

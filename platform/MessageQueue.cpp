@@ -34,12 +34,9 @@ std::uint32_t LiveEvents(Readiness live) {
     return events;
 }
 
-// A listener is armed for one event: epoll disarms it as it reports, which saves the
-// call that would disarm it until its owner has accepted.
-epoll_event EpollEvent(int descriptor, std::uint32_t events, bool listener) {
+epoll_event EpollEvent(int descriptor, std::uint32_t events) {
     epoll_event event{};
     event.events = events;
-    if (listener && events != 0) event.events |= EPOLLONESHOT;
     event.data.fd = descriptor;
     return event;
 }
@@ -123,7 +120,8 @@ void MessageQueue::KillTimer(std::uint32_t id) {
 void MessageQueue::WatchListener(int socket) {
     auto found = watches_.find(socket);
     if (found != watches_.end()) {
-        Rearm(found->second, Readiness::Read);
+        // It stays armed: only its next accept event is let through.
+        found->second.undelivered = Readiness::None;
         return;
     }
     Watch watch;
@@ -199,19 +197,28 @@ void MessageQueue::ApplyInterest() {
     for (auto& [descriptor, watch] : watches_) Arm(descriptor, watch);
 }
 
+// A listener stays armed: epoll is only asked while the queue is empty, so its
+// waiting accept event is always taken before epoll can report it again, and keeping
+// it armed saves a call per client. A connected socket is disarmed for what was
+// posted until its owner has acted on it.
+std::uint32_t MessageQueue::ArmedEvents(const Watch& watch) {
+    if (watch.kind == WatchKind::Listener) return LiveEvents(watch.wanted);
+    return LiveEvents(watch.wanted & ~watch.undelivered);
+}
+
 // A new watch goes into epoll with its events at once.
 void MessageQueue::Add(int descriptor, Watch& watch) {
-    watch.armed = LiveEvents(watch.wanted & ~watch.undelivered);
-    epoll_event event = EpollEvent(descriptor, watch.armed, watch.kind == WatchKind::Listener);
+    watch.armed = ArmedEvents(watch);
+    epoll_event event = EpollEvent(descriptor, watch.armed);
     epoll_ctl(epoll_, EPOLL_CTL_ADD, descriptor, &event);
 }
 
 void MessageQueue::Arm(int descriptor, Watch& watch) {
     if (watch.kind == WatchKind::Descriptor) return;
-    const std::uint32_t events = LiveEvents(watch.wanted & ~watch.undelivered);
+    const std::uint32_t events = ArmedEvents(watch);
     if (events == watch.armed) return;
     watch.armed = events;
-    epoll_event event = EpollEvent(descriptor, watch.armed, watch.kind == WatchKind::Listener);
+    epoll_event event = EpollEvent(descriptor, watch.armed);
     epoll_ctl(epoll_, EPOLL_CTL_MOD, descriptor, &event);
 }
 
@@ -229,9 +236,8 @@ void MessageQueue::PostReady(int descriptor, std::uint32_t events) {
             Forget(descriptor);
             return;
         case WatchKind::Listener:
-            watch.armed = 0;  // its one event has come
-            if (events & EPOLLIN) post(kSocketAccept);
-            break;
+            if ((events & EPOLLIN) && !Has(watch.undelivered, Readiness::Read)) post(kSocketAccept);
+            return;
         case WatchKind::Socket:
             if (events & (EPOLLERR | EPOLLHUP)) {
                 // A reset or hang-up: the last event of this socket.

@@ -3,7 +3,8 @@
 // epoll. Socket readiness is delivered as socket event messages. Once an event has
 // been posted for a socket, that socket stays quiet until its owner watches it
 // again, having acted on it (read, sent, accepted); so readiness that nobody acts on
-// yet can neither flood the queue nor keep the loop from its idle work.
+// yet can neither flood the queue nor keep the loop from its idle work. epoll is
+// asked only while the queue is empty.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -73,6 +74,7 @@ private:
     bool Collect(int timeoutMs);
     void ApplyInterest();
     void Add(int descriptor, Watch& watch);
+    static std::uint32_t ArmedEvents(const Watch& watch);
     void Arm(int descriptor, Watch& watch);
     void Rearm(Watch& watch, Readiness wanted);
     void PostReady(int descriptor, std::uint32_t events);

@@ -40,6 +40,10 @@ bool Socket::Bind(std::int32_t port) {
 }
 
 bool Socket::Listen(int backlog) {
+    // Small header and page pieces go out at once rather than waiting for an ACK.
+    // Linux hands the option to every accepted socket, which saves a call per client.
+    const int on = 1;
+    setsockopt(descriptor_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return listen(descriptor_, backlog) == 0;
 }
 
@@ -49,9 +53,6 @@ Socket Socket::Accept(std::string& clientAddress) const {
     const int accepted =
         accept4(descriptor_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted < 0) return Socket();
-    // Small header and page pieces go out at once rather than waiting for an ACK.
-    const int on = 1;
-    setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     std::array<char, INET_ADDRSTRLEN> text{};
     inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());
     clientAddress = text.data();

@@ -66,6 +66,14 @@ TEST_F(Cgi, ProgramsGetTheirSeventeenVariablesInOrderAndTheBodyAsInput) {
                                    "QUERY_STRING=\nCONTENT_TYPE=multipart/form-data\nCONTENT_LENGTH=9\n"
                                    "stdin:name=a&bc"));
 
+    // The body arrives as an ordinary blocking input, as programs expect.
+    drive.WriteFile("web/cgi-bin/flags.py",
+                    "import fcntl, os, sys\nblocking = fcntl.fcntl(0, fcntl.F_GETFL) & os.O_NONBLOCK == 0\n"
+                    "sys.stdout.write('Content-Type: text/plain\\r\\n\\r\\nblocking=%s' % blocking)\n");
+    const Response flags = SplitResponse(
+        Request("POST /cgi-bin/flags.py HTTP/1.0\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nab"));
+    EXPECT_EQ(flags.body, "blocking=True");
+
     // The prefix matches in any case; SCRIPT_NAME keeps the URL's own.
     EXPECT_NE(Get("/CGI-Bin/env.py?q").find("SCRIPT_NAME=/CGI-Bin/env.py\n"), std::string::npos);
 

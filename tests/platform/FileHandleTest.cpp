@@ -104,7 +104,6 @@ TEST_F(FileHandleTest, OpenForReadGivesTheBytesThenTheEnd) {
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(error, FileError::None);
     EXPECT_NE(fcntl(file.Descriptor(), F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_EQ(fcntl(file.Descriptor(), F_GETFL) & O_NONBLOCK, 0);
     char buffer[16];
     ASSERT_EQ(file.Read(buffer, sizeof buffer), 5);
     EXPECT_EQ(std::string(buffer, 5), "hello");
