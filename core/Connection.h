@@ -86,7 +86,6 @@ struct Connection {
     std::int64_t fileBytesLeft = 0;
     bool socketFull = false;             // the socket took less than a whole piece last time
     bool copyPieces = false;             // the file is read into `unsent` piece by piece instead
-    bool corked = false;                 // the socket gathers pieces into whole segments
     bool watched = false;                // the message queue watches the socket
     std::uint32_t lastProgressTick = 0;  // last byte received or sent
 };

@@ -20,9 +20,6 @@ using HeaderText = FixedString<kHeaderCapacity>;
 
 // Pieces sent in one step of one connection at most.
 constexpr int kPiecesPerStep = 64;
-// Bodies with more than this left after their first piece are corked; a small one
-// would only pay two more system calls.
-constexpr std::int64_t kCorkAbove = 16 * 4096;
 
 constexpr std::string_view kClientRefusedMessage = "Your ip address is not allowed by the server.";
 
@@ -226,8 +223,6 @@ std::size_t Server::ReadPiece(Connection& connection, char* buffer) {
 }
 
 void Server::EndFileBody(Connection& connection) {
-    if (connection.corked) connection.socket.SetCorked(false);
-    connection.corked = false;
     connection.state = ConnectionState::Finished;
     connection.file.Close();
     connection.fileBytesLeft = 0;
@@ -254,13 +249,9 @@ SendOutcome Server::SendPiece(Connection& connection) {
         return Flush(connection);
     }
     // Pieces go from the file to the socket while it takes them whole, a bounded
-    // number per step so that other clients get their turn. A long body is corked:
-    // each piece is still its own send, but the network gets whole segments.
+    // number per step so that other clients get their turn. Each piece is its own
+    // call; the corked socket gathers them into whole segments.
     connection.socketFull = false;
-    if (!connection.corked && connection.fileBytesLeft > kCorkAbove) {
-        connection.socket.SetCorked(true);
-        connection.corked = true;
-    }
     for (int piece = 0; piece < kPiecesPerStep && connection.fileBytesLeft > 0; ++piece) {
         const std::size_t wanted = NextPieceSize(connection);
         const platform::IoResult sent = connection.socket.SendFile(connection.file.Descriptor(), wanted);
@@ -294,6 +285,9 @@ SendOutcome Server::SendPiece(Connection& connection) {
 void Server::FinishConnection(Connection& connection) {
     // The line needs the socket's local address, so it is written before closing.
     if (Settings().LogOption != 0) WriteLogEntry(connection);
+    // The end goes out with the last bytes that the corked socket still holds, once
+    // the log has the line: a client with its whole answer finds it there.
+    connection.socket.EndOutput();
     connection.socket.DiscardPendingInput();
     RemoveConnection(connection.socket.Descriptor());
 }
@@ -315,13 +309,9 @@ SendOutcome Server::Transmit(Connection& connection, std::string_view bytes) {
 
 SendOutcome Server::Flush(Connection& connection) {
     OutgoingBytes& out = connection.unsent;
-    // A header and first piece that the file's next piece follows at once leave with
-    // it in one segment rather than in two.
-    const bool more =
-        connection.state == ConnectionState::SendingResponse && !connection.copyPieces && connection.fileBytesLeft > 0;
     while (!out.Empty()) {
         const std::string_view rest = out.Rest();
-        const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size(), more);
+        const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size());
         if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::Pending;
         if (sent.status != platform::IoStatus::Done) return SendOutcome::Failed;
         out.begin += sent.count;

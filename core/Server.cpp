@@ -120,6 +120,7 @@ void Server::RefuseBusyClient(platform::Socket& client) {
     Connection refusal(platform::Socket(), "", 0);
     SetErrorPage(refusal, kServiceUnavailable, "The server is busy serving other clients. Try again later.");
     client.Send(refusal.responseText.CStr(), refusal.responseText.Length());
+    client.EndOutput();
     client.DiscardPendingInput();
     client.Close();
 }

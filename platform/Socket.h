@@ -33,15 +33,13 @@ public:
     Socket Accept(std::string& clientAddress) const;
 
     IoResult Receive(void* buffer, std::size_t capacity);
-    // `more`: further bytes follow at once, so these may wait to share a segment with
-    // them instead of leaving alone.
-    IoResult Send(const void* bytes, std::size_t length, bool more = false);
+    IoResult Send(const void* bytes, std::size_t length);
     // Up to `length` bytes of an open file, from its current offset, which moves on by
     // what was sent; the bytes do not pass through the process. 0 at the file's end.
     IoResult SendFile(int fileDescriptor, std::size_t length);
-    // While corked, what is sent is held back until it fills whole segments, however
-    // small each send; uncorking sends the rest at once.
-    void SetCorked(bool corked);
+    // Ends what is sent, with whatever still waits to fill a segment (the peer reads
+    // its end), while the socket can still be read.
+    void EndOutput();
     // Reads and drops what the client has sent and we did not read, so that closing
     // does not reset the connection before the client has read our response.
     void DiscardPendingInput();

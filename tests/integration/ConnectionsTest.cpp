@@ -188,6 +188,26 @@ TEST_F(Connections, AClientThatHalfClosesStillGetsTheWholeResponse) {
     EXPECT_TRUE(SplitResponse(client.ReadAll()).body == bytes);
 }
 
+// Bytes the server never reads make closing reset the connection; the answer, and
+// the 503 of a client turned away, must have left whole before that.
+TEST_F(Connections, AClientThatSendsMoreThanItsRequestStillGetsTheWholeAnswer) {
+    const std::string bytes = PatternBytes(10000);
+    drive.WriteFile("file.bin", bytes);
+    StartServer();
+    const std::string flood(200 * 1024, 'x');
+    RawClient client(server->Port());
+    client.Send("GET /c/file.bin HTTP/1.0\r\n\r\n" + flood);
+    EXPECT_TRUE(SplitResponse(client.ReadAll()).body == bytes);
+
+    std::vector<RawClient> holders;
+    for (int i = 0; i < 16; ++i) holders.emplace_back(server->Port());
+    std::this_thread::sleep_for(200ms);
+    RawClient extra(server->Port());
+    extra.Send(flood);
+    EXPECT_EQ(extra.ReadAll(5s),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+}
+
 TEST_F(Connections, ClientsThatVanishLeaveNoDescriptorOrFileBehind) {
     drive.WriteFile("big.bin", PatternBytes(16 * 1024 * 1024));
     drive.WriteFile("a.txt", "hello");
