@@ -88,6 +88,15 @@ struct Connection {
     bool copyPieces = false;             // the file is read into `unsent` piece by piece instead
     bool watched = false;                // the message queue watches the socket
     std::uint32_t lastProgressTick = 0;  // last byte received or sent
+
+    // The open file the body comes from, with its size at opening.
+    void TakeBody(platform::FileHandle opened, std::int64_t size) {
+        file = std::move(opened);
+        fileBytesLeft = size;
+        // A size of 0 may hide content (the files of /proc): such a file is read
+        // until it ends.
+        copyPieces = size == 0;
+    }
 };
 
 Wait WaitsFor(const Connection& connection);

@@ -151,16 +151,15 @@ void Server::StepBody(Connection& connection) {
 }
 
 // Opens the file to send before any header goes out, so a file that cannot be read
-// gets an error page instead of a 200 with an empty body.
+// gets an error page instead of a 200 with an empty body. A served file may have
+// been opened already by routing.
 bool Server::OpenResponseBody(Connection& connection) {
+    if (connection.file.IsOpen()) return true;
     platform::FileError error = platform::FileError::None;
     std::int64_t size = 0;
-    connection.file = platform::OpenFileForRead(connection.responseText, &error, &size);
-    if (connection.file.IsOpen()) {
-        connection.fileBytesLeft = size;
-        // A size of 0 may hide content (the files of /proc): such a file is read
-        // until it ends.
-        connection.copyPieces = size == 0;
+    platform::FileHandle file = platform::OpenFileForRead(connection.responseText, &error, &size);
+    if (file.IsOpen()) {
+        connection.TakeBody(std::move(file), size);
         return true;
     }
     connection.responseFile.Delete();
@@ -222,11 +221,15 @@ std::size_t Server::ReadPiece(Connection& connection, char* buffer) {
     return taken;
 }
 
+// A temporary file goes at once, so a client with its whole answer never finds it; a
+// served file is closed with the connection, after the client has heard the end.
 void Server::EndFileBody(Connection& connection) {
     connection.state = ConnectionState::Finished;
-    connection.file.Close();
     connection.fileBytesLeft = 0;
-    if (DeletesAfterSending(connection.responseKind)) connection.responseFile.Delete();
+    if (DeletesAfterSending(connection.responseKind)) {
+        connection.file.Close();
+        connection.responseFile.Delete();
+    }
 }
 
 SendOutcome Server::SendPiece(Connection& connection) {

@@ -68,6 +68,16 @@ int ServeDrivePath(Connection& connection, std::string_view url) {
         return -1;
     }
     if (wildcard) return ServeDirectoryListing(connection, local);
+    // Most paths name a readable file: opening it tells so with the calls that serve
+    // it, and the rest is told apart below.
+    std::int64_t size = 0;
+    platform::FileHandle file = platform::OpenFileForRead(local, nullptr, &size);
+    if (file.IsOpen()) {
+        connection.responseText.Assign(local);
+        connection.responseKind = ResponseKind::File;
+        connection.TakeBody(std::move(file), size);
+        return 0;
+    }
     const platform::PathStatus status = platform::GetPathStatus(local);
     if (status.kind == platform::PathKind::Missing) return NotFound(connection);
     if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);
