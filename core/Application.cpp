@@ -12,13 +12,19 @@ constexpr std::uint32_t kTurnPumpMs = 8;
 int Application::Run() {
     server.SetWorkPending();
     platform::Message message;
+    // epoll is asked at most once between two pump passes. Right after it has
+    // answered, a second look could only find what arrived microseconds later, which
+    // the look after the next pass finds as well; it would cost a call per request.
+    bool askedSincePass = false;
     for (;;) {
         if (!server.WorkPending()) {
             if (queue_.Get(message) != 1) break;
-        } else if (!queue_.Peek(message, true)) {
+        } else if (!(askedSincePass ? queue_.TakeWaiting(message) : queue_.Peek(message, true))) {
             OnIdle();
+            askedSincePass = false;
             continue;
         }
+        askedSincePass = true;
         if (message.id == platform::kQuitMessage) break;
         WindowProcedure(message);
     }

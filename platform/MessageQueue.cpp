@@ -89,6 +89,12 @@ bool MessageQueue::Peek(Message& message, bool remove) {
     return true;
 }
 
+bool MessageQueue::TakeWaiting(Message& message) {
+    if (queue_.empty()) return false;
+    message = TakeFront();
+    return true;
+}
+
 void MessageQueue::Post(const Message& message) {
     queue_.push_back(message);
     if (wakeSignalled_) return;

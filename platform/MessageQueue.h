@@ -27,6 +27,8 @@ public:
     int Get(Message& message);
     // Does not block: true when a message waits (taken when `remove`).
     bool Peek(Message& message, bool remove);
+    // Takes a message already in the queue without asking epoll for more.
+    bool TakeWaiting(Message& message);
     void Post(const Message& message);
     void PostQuit(int exitCode);
 

@@ -151,12 +151,12 @@ TEST_F(AccessLog, RequestsFinishedInOnePassAreLoggedInSlotOrder) {
 
     // Both requests wait in their sockets while the server is stopped, so it takes
     // them in at once and steps both connections in every pass.
-    ASSERT_EQ(kill(server->Pid(), SIGSTOP), 0);
+    ASSERT_TRUE(server->Pause());
     second.Send("GET /c/b.txt HTTP/1.0\r\n\r\n");
     usleep(50000);
     first.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
     usleep(50000);
-    ASSERT_EQ(kill(server->Pid(), SIGCONT), 0);
+    ASSERT_TRUE(server->Resume());
     EXPECT_EQ(SplitResponse(first.ReadAll()).body, "hello, log");
     EXPECT_EQ(SplitResponse(second.ReadAll()).body, "other file");
 

@@ -209,6 +209,22 @@ TEST_F(MessageQueueTest, PeekWithoutRemovalLeavesMessage) {
     EXPECT_FALSE(queue->Peek(message, false));
 }
 
+TEST_F(MessageQueueTest, TakeWaitingTakesOnlyWhatIsQueuedAlready) {
+    auto [local, peer] = SocketPair();
+    queue->WatchSocket(local.Get(), Readiness::Read);
+    WriteBytes(peer.Get(), "x");
+    const Message posted{kCommandMessage, 5, 0};
+    queue->Post(posted);
+    Message message;
+    ASSERT_TRUE(queue->TakeWaiting(message));
+    EXPECT_EQ(message, posted);
+    // The socket is ready, but only asking epoll brings its event.
+    EXPECT_FALSE(queue->TakeWaiting(message));
+    ASSERT_TRUE(queue->Peek(message, true));
+    EXPECT_EQ(message, SocketEvent(local.Get(), kSocketRead));
+    queue->StopWatching(local.Get());
+}
+
 TEST_F(MessageQueueTest, EmptyPeekReturnsAtOnce) {
     Message message;
     const auto start = Clock::now();

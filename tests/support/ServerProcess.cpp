@@ -137,6 +137,30 @@ std::string ServerProcess::Stderr() const {
     return ReadWholeFile(home_ / "stderr.txt");
 }
 
+namespace {
+
+char ProcessState(pid_t pid) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t end = stat.rfind(')');
+    return end != std::string::npos && end + 2 < stat.size() ? stat[end + 2] : '?';
+}
+
+}  // namespace
+
+bool ServerProcess::Pause() const {
+    if (kill(pid_, SIGSTOP) != 0) return false;
+    for (int i = 0; i < 2000; ++i) {
+        const char state = ProcessState(pid_);
+        if (state == 'T' || state == 't') return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+bool ServerProcess::Resume() const {
+    return kill(pid_, SIGCONT) == 0;
+}
+
 int ServerProcess::OpenDescriptors() const {
     return static_cast<int>(TestDirectory::List("/proc/" + std::to_string(pid_) + "/fd").size());
 }

@@ -51,6 +51,10 @@ public:
     [[nodiscard]] std::string ConfigDirectory() const { return home_ / "config"; }
     // Open descriptors of the running server.
     [[nodiscard]] int OpenDescriptors() const;
+    // Stops the process (SIGSTOP) and returns once it is stopped, so that what clients
+    // send meanwhile all waits for it; Resume lets it go on.
+    bool Pause() const;
+    bool Resume() const;
     // Temporary files the server has left in its temporary directory.
     [[nodiscard]] std::vector<std::string> TemporaryFiles() const;
     // Waits until the server has no more than `count` open descriptors.
