@@ -101,7 +101,9 @@ int Server::OnAccept() {
     int result = -1;
     std::string address;
     do {
-        platform::Socket client = listener_.Accept(address);
+        bool outOfDescriptors = false;
+        platform::Socket client = listener_.Accept(address, &outOfDescriptors);
+        if (outOfDescriptors) RefuseClientWithoutDescriptor();
         if (!client.IsOpen()) break;
         result = 0;
         auto connection = std::make_unique<Connection>(std::move(client), address, platform::TickCount());
@@ -123,6 +125,16 @@ void Server::RefuseBusyClient(platform::Socket& client) {
     client.EndOutput();
     client.DiscardPendingInput();
     client.Close();
+}
+
+// The process has no descriptor left to accept a waiting client with: the reserve
+// takes it for as long as it takes to tell it so.
+void Server::RefuseClientWithoutDescriptor() {
+    reserve_.Release();
+    std::string address;
+    platform::Socket client = listener_.Accept(address);
+    if (client.IsOpen()) RefuseBusyClient(client);
+    reserve_.Restore();
 }
 
 int Server::OnPeerClosed(int socket) {

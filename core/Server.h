@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/Connection.h"
+#include "platform/DescriptorReserve.h"
 #include "platform/MessageQueue.h"
 #include "platform/Socket.h"
 #include "platform/Window.h"
@@ -62,6 +63,7 @@ public:
 private:
     void ReportStartFailure(std::string_view message, std::string_view title);
     void RefuseBusyClient(platform::Socket& client);
+    void RefuseClientWithoutDescriptor();
     void WatchConnection(Connection& connection);
     std::uint32_t NextWakeUp(bool waitsOnChild) const;
 
@@ -87,6 +89,7 @@ private:
     platform::Window* window_ = nullptr;
     platform::MessageQueue* queue_ = nullptr;
     platform::Socket listener_;
+    platform::DescriptorReserve reserve_;
     std::array<std::unique_ptr<Connection>, kConnectionSlots> table_{};
     bool workPending_ = true;
     std::uint32_t idleLimitMs_ = kDefaultIdleLimitMs;

@@ -49,11 +49,12 @@ bool Socket::Listen(int backlog) {
     return listen(descriptor_, backlog) == 0;
 }
 
-Socket Socket::Accept(std::string& clientAddress) const {
+Socket Socket::Accept(std::string& clientAddress, bool* outOfDescriptors) const {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     const int accepted =
         accept4(descriptor_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (outOfDescriptors != nullptr) *outOfDescriptors = accepted < 0 && (errno == EMFILE || errno == ENFILE);
     if (accepted < 0) return Socket();
     std::array<char, INET_ADDRSTRLEN> text{};
     inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());

@@ -29,8 +29,9 @@ public:
     // Any local address and `port`; false when it is taken or out of range.
     bool Bind(std::int32_t port);
     bool Listen(int backlog);
-    // One waiting client, with its address as dotted-quad text; not open when none.
-    Socket Accept(std::string& clientAddress) const;
+    // One waiting client, with its address as dotted-quad text; not open when none,
+    // or when the process has no descriptor left for it (`outOfDescriptors` then true).
+    Socket Accept(std::string& clientAddress, bool* outOfDescriptors = nullptr) const;
 
     IoResult Receive(void* buffer, std::size_t capacity);
     IoResult Send(const void* bytes, std::size_t length);

@@ -1,6 +1,9 @@
 // Many clients at once, and clients that stall, stay silent, half-close or vanish.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -206,6 +209,31 @@ TEST_F(Connections, AClientThatSendsMoreThanItsRequestStillGetsTheWholeAnswer) {
     extra.Send(flood);
     EXPECT_EQ(extra.ReadAll(5s),
               ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+}
+
+// Without a descriptor to accept it with, a client would wait in the listen queue,
+// and keep the loop busy waking for it, until something else closed.
+TEST_F(Connections, WithNoDescriptorLeftAClientIsToldTheServerIsBusy) {
+    drive.WriteFile("a.txt", "hello");
+    StartServer();
+    ASSERT_TRUE(server->WaitForDescriptors(server->OpenDescriptors(), 1s));
+    // A limit at the lowest free number leaves no descriptor to make.
+    std::set<rlim_t> taken;
+    for (const std::string& name : TestDirectory::List("/proc/" + std::to_string(server->Pid()) + "/fd")) {
+        taken.insert(std::stoul(name));
+    }
+    rlim_t lowestFree = 0;
+    while (taken.count(lowestFree) != 0) ++lowestFree;
+    rlimit saved{};
+    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, nullptr, &saved), 0);
+    const rlimit none{lowestFree, saved.rlim_max};
+    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &none, nullptr), 0);
+    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &saved, nullptr), 0);
+    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
 }
 
 TEST_F(Connections, ClientsThatVanishLeaveNoDescriptorOrFileBehind) {
