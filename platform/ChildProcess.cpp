@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/DriveTable.h"
+#include "platform/FileHandle.h"
 
 namespace platform {
 namespace {
@@ -92,19 +93,14 @@ struct SpawnAttributes {
     ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
 };
 
-// The server's files may be open non-blocking; a program is given the ordinary
-// blocking input it expects (the flag is shared with the server's own handle).
-void MakeBlocking(int descriptor) {
-    const int flags = fcntl(descriptor, F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) != 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-}
-
 struct SpawnActions {
     posix_spawn_file_actions_t actions{};
     SpawnActions(const ChildLaunch& launch, const std::string& directory) {
         posix_spawn_file_actions_init(&actions);
         if (launch.standardInput >= 0) {
-            MakeBlocking(launch.standardInput);
+            // The server's files may be open non-blocking; a program is given the
+            // ordinary blocking input it expects.
+            ClearNonBlocking(launch.standardInput);
             posix_spawn_file_actions_adddup2(&actions, launch.standardInput, 0);
         } else {
             posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -13,13 +13,6 @@
 namespace platform {
 namespace {
 
-// A descriptor opened with O_NONBLOCK (so that opening a pipe cannot hang) goes back
-// to blocking reads and writes. F_SETFL changes only the status flags, and O_NONBLOCK
-// is the only one these opens set, so no F_GETFL is needed first.
-bool ClearNonBlocking(int descriptor) {
-    return fcntl(descriptor, F_SETFL, 0) == 0;
-}
-
 int OpenRetryingOnSignal(const std::string& path, int flags, mode_t mode = 0) {
     int descriptor;
     do {
@@ -41,6 +34,12 @@ FileError ErrorForNonRegular(int descriptor, std::int64_t* size) {
 }
 
 }  // namespace
+
+bool ClearNonBlocking(int descriptor) {
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (flags < 0) return false;
+    return (flags & O_NONBLOCK) == 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
 
 FileError ErrorFromErrno(int error) {
     switch (error) {

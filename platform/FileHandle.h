@@ -57,6 +57,9 @@ FileHandle OpenFileForRead(std::string_view path, FileError* error = nullptr, st
 // storing it where the caller asked for it.
 FileError ErrorFromErrno(int error);
 void ReportFileError(FileError* error, FileError value);
+// Makes reads and writes of a descriptor opened with O_NONBLOCK (so that opening a
+// pipe cannot hang) block again; its other status flags stay.
+bool ClearNonBlocking(int descriptor);
 // Creates or truncates (mode 0644 before the umask).
 FileHandle CreateFileForWrite(std::string_view path, FileError* error = nullptr);
 bool DeleteFile(std::string_view path);
