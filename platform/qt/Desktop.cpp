@@ -1,6 +1,7 @@
 #include "platform/qt/QtDesktop.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
@@ -26,22 +30,52 @@ namespace {
 
 QtMainWindow* theMainWindow = nullptr;
 
+// Takes what is in the pipe now, keeping at most 4 KiB.
+void TakeWhatWasSaid(int descriptor, std::string& said) {
+    char buffer[512];
+    ssize_t count = 0;
+    while ((count = read(descriptor, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR)) {
+        if (count > 0 && said.size() < 4096) said.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+// Waits for the probe to end, listening to what it says meanwhile. The end of the
+// child, not of the pipe, is awaited: something the toolkit started may hold the pipe.
+int WaitForProbe(pid_t child, int saying, std::string& said) {
+    int status = 0;
+    for (;;) {
+        pollfd readable{saying, POLLIN, 0};
+        poll(&readable, 1, 100);
+        TakeWhatWasSaid(saying, said);
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child) break;
+        if (ended < 0 && errno != EINTR) return -1;
+    }
+    TakeWhatWasSaid(saying, said);
+    return status;
+}
+
 // Qt ends the process when it cannot reach the display; a child tries first, so a
-// missing or refused display leaves the program headless instead of dead.
+// missing or refused display leaves the program headless instead of dead. Qt's reason,
+// the first line it printed ("could not connect to display :1"), goes to standard error;
+// the rest is advice about reinstalling plugins, which does not apply here.
 bool DisplayOpens(int argc, char** argv) {
+    int saying[2];
+    if (pipe2(saying, O_CLOEXEC | O_NONBLOCK) != 0) return false;
     const pid_t child = fork();
-    if (child < 0) return false;
     if (child == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) dup2(devNull, STDERR_FILENO);
+        dup2(saying[1], STDERR_FILENO);
         QGuiApplication probe(argc, argv);
         _exit(0);
     }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return false;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    close(saying[1]);
+    std::string said;
+    const int status = child > 0 ? WaitForProbe(child, saying[0], said) : -1;
+    close(saying[0]);
+    const bool opened = status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    said.resize(std::min(said.find('\n'), said.size()));
+    if (!opened && !said.empty()) std::fprintf(stderr, "%s\n", said.c_str());
+    return opened;
 }
 
 void ShowQtMessageBox(std::string_view caption, std::string_view text, MessageIcon icon) {

@@ -46,11 +46,13 @@ stop() {
   [ -z "$(ls -A "$work/tmp")" ] || fail "$1: temporary files left behind"
 }
 
-# A display of our own.
+# A display of our own. Without -noreset the server resets whenever its last client
+# leaves, and a client connecting during a reset is dropped: the polls below would race
+# the program's own connection.
 display=""
 for number in $(seq 90 140); do
   [ -e "/tmp/.X11-unix/X$number" ] && continue
-  Xvfb ":$number" -screen 0 640x480x24 -nolisten tcp > "$work/xvfb.out" 2>&1 &
+  Xvfb ":$number" -screen 0 640x480x24 -nolisten tcp -noreset > "$work/xvfb.out" 2>&1 &
   xvfb=$!
   if wait_for 10 test -e "/tmp/.X11-unix/X$number"; then display=":$number"; break; fi
   kill "$xvfb" 2> /dev/null || true; xvfb=""
@@ -77,6 +79,7 @@ DISPLAY=$display xwininfo -root -tree | grep -q '"Pellora' && fail "the window o
 start ":$((${display#:} + 1000))" nodisplay
 wait_for 20 served || fail "without a display the program did not serve"
 grep -q "running without a window" "$work/nodisplay.err" || fail "no word that the display could not be opened"
+grep -q "could not connect to display" "$work/nodisplay.err" || fail "the toolkit's reason was not passed on"
 grep -q "Pellora \[Port:$port\]" "$work/nodisplay.out" || fail "headless titles missing"
 stop nodisplay
 # A program whose desktop module is missing: headless too, and it says why.
