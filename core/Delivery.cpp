@@ -165,6 +165,9 @@ bool Server::OpenResponseBody(Connection& connection) {
     connection.responseFile.Delete();
     if (connection.responseKind != ResponseKind::File) {
         SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
+    } else if (error == platform::FileError::OutOfDescriptors) {
+        // The file is there: a client told "not found" would not try again.
+        SetErrorPageForMethod(connection, kServiceUnavailable, kBusyMessage);
     } else if (error == platform::FileError::Refused) {
         SetErrorPageForMethod(connection, kForbidden, "The file can not be read.");
     } else {

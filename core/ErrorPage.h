@@ -24,3 +24,4 @@ inline constexpr std::string_view kTempFileMessage = "The server wasn't able to 
 inline constexpr std::string_view kMalformedRequestMessage =
     "The request is either too long or not in the right format.";
 inline constexpr std::string_view kNotFoundMessage = "File or directory not found.";
+inline constexpr std::string_view kBusyMessage = "The server is busy serving other clients. Try again later.";

@@ -120,7 +120,7 @@ int Server::OnAccept() {
 // Every slot is taken: the client hears why at once instead of waiting unserved.
 void Server::RefuseBusyClient(platform::Socket& client) {
     Connection refusal(platform::Socket(), "", 0);
-    SetErrorPage(refusal, kServiceUnavailable, "The server is busy serving other clients. Try again later.");
+    SetErrorPage(refusal, kServiceUnavailable, kBusyMessage);
     client.Send(refusal.responseText.CStr(), refusal.responseText.Length());
     client.EndOutput();
     client.DiscardPendingInput();

@@ -53,6 +53,9 @@ FileError ErrorFromErrno(int error) {
         case EISDIR:
         case EROFS:
             return FileError::Refused;
+        case EMFILE:
+        case ENFILE:
+            return FileError::OutOfDescriptors;
         default:
             return FileError::Other;
     }

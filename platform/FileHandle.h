@@ -9,7 +9,8 @@
 namespace platform {
 
 // Why a file could not be reached: the logic tells "missing" from "refused".
-enum class FileError { None, Missing, Refused, Other };
+// OutOfDescriptors: the process (or the system) has no file descriptor left to open it with.
+enum class FileError { None, Missing, Refused, OutOfDescriptors, Other };
 
 class FileHandle {
 public:

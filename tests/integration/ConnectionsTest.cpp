@@ -232,6 +232,12 @@ TEST_F(Connections, WithNoDescriptorLeftAClientIsToldTheServerIsBusy) {
               ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
     EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
               ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+    // One descriptor to spare: the client is taken, but the file it asks for cannot be
+    // opened; it is there, so "not found" would be wrong.
+    const rlimit one{lowestFree + 1, saved.rlim_max};
+    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &one, nullptr), 0);
+    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
+              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
     ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &saved, nullptr), 0);
     EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
 }
