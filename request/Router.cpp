@@ -69,18 +69,17 @@ int ServeDrivePath(Connection& connection, std::string_view url) {
     }
     if (wildcard) return ServeDirectoryListing(connection, local);
     // Most paths name a readable file: opening it tells so with the calls that serve
-    // it, and the rest is told apart below.
+    // it. The rest is told apart by the path's status; a file that would not open here
+    // gets its error page when delivery opens it again.
     std::int64_t size = 0;
     platform::FileHandle file = platform::OpenFileForRead(local, nullptr, &size);
     if (file.IsOpen()) {
-        connection.responseText.Assign(local);
-        connection.responseKind = ResponseKind::File;
         connection.TakeBody(std::move(file), size);
-        return 0;
+    } else {
+        const platform::PathStatus status = platform::GetPathStatus(local);
+        if (status.kind == platform::PathKind::Missing) return NotFound(connection);
+        if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);
     }
-    const platform::PathStatus status = platform::GetPathStatus(local);
-    if (status.kind == platform::PathKind::Missing) return NotFound(connection);
-    if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);
     connection.responseText.Assign(local);
     connection.responseKind = ResponseKind::File;
     return 0;
