@@ -35,8 +35,7 @@ int main(int argc, char** argv) {
     auto queue = platform::MessageQueue::Create();
     if (!queue) return 0;
 
-    std::optional<std::string> optionsFile = FindOptionsFileArgument(argc, argv);
-    if (optionsFile) optionsFile = platform::AbsoluteHostPath(*optionsFile);
+    const std::optional<std::string> optionsFile = FindOptionsFileArgument(argc, argv);
 
     // The desktop when there is a display to show it on, else headless.
     std::unique_ptr<platform::Desktop> desktop;

@@ -18,6 +18,10 @@ using QueryStringText = FixedString<kQueryStringCapacity>;
 // an error page.
 int RunCgiRequest(Connection& connection);
 
+// Whether the request names a program that can run, from its header alone: 0, or -1
+// and the error page its run would get. A body nothing would read is never stored.
+int CheckCgiProgram(Connection& connection);
+
 // One look at the running program: when it has ended, its output becomes the response.
 int PollCgiRun(Connection& connection);
 

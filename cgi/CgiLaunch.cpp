@@ -7,6 +7,7 @@
 #include "core/HtmlText.h"
 #include "core/TempFiles.h"
 #include "platform/HostInfo.h"
+#include "platform/HostPath.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ ProgramPlace UploadProgram() {
     const std::size_t slash = executable.rfind('/');
     if (executable.empty() || slash == std::string::npos) return {};
     const std::string directory = executable.substr(0, slash);
-    return {directory + "/upload.exe", directory, UploadProgramEnvironment()};
+    return {directory + "/upload.exe", directory, UploadProgramEnvironment(Settings())};
 }
 
 // A script below the document root's CGI directory; empty program when refused.
@@ -66,13 +67,38 @@ ProgramPlace ScriptProgram(Connection& connection) {
     return place;
 }
 
-int Launch(Connection& connection, const ProgramPlace& place) {
+// The program a request names, found as a URL names it: a short name in the URL is
+// the program it stands for. Empty program, and an error page, when nothing can run.
+ProgramPlace FindProgram(Connection& connection) {
+    ProgramPlace place;
+    if (connection.request.View().starts_with(kUploadRequestStart)) {
+        // With uploads off, nobody may write files on this machine through the server.
+        if (Settings().UploadOn == 0) {
+            Refuse(connection, kInternalError, "Pellora upload capability is currently disabled.");
+            return {};
+        }
+        place = UploadProgram();
+    } else {
+        place = ScriptProgram(connection);
+        if (place.program.empty()) return {};
+        place.program = platform::ResolveShortNames(place.program);
+    }
     if (place.program.empty() || platform::GetPathStatus(place.program).kind != platform::PathKind::File) {
-        return Refuse(connection, kNotFound, "Cgi-bin file " + HtmlEscape(place.program) + " not found");
+        Refuse(connection, kNotFound, "Cgi-bin file " + HtmlEscape(place.program) + " not found");
+        return {};
     }
     CommandLineText commandLine;
+    BuildCgiCommandLine(place.program, commandLine);
+    if (!commandLine.View().ends_with(place.program)) {
+        Refuse(connection, kBadRequest, kMismatchMessage);
+        return {};
+    }
+    return place;
+}
+
+int Launch(Connection& connection, const ProgramPlace& place) {
+    CommandLineText commandLine;
     const bool usesInterpreter = BuildCgiCommandLine(place.program, commandLine) == 0;
-    if (!commandLine.View().ends_with(place.program)) return Refuse(connection, kBadRequest, kMismatchMessage);
 
     if (!connection.cgiRun) connection.cgiRun = std::make_unique<CgiRun>();
     CgiRun& run = *connection.cgiRun;
@@ -108,16 +134,12 @@ int Launch(Connection& connection, const ProgramPlace& place) {
 
 }  // namespace
 
+int CheckCgiProgram(Connection& connection) {
+    return FindProgram(connection).program.empty() ? -1 : 0;
+}
+
 int RunCgiRequest(Connection& connection) {
-    if (connection.request.View().starts_with(kUploadRequestStart)) {
-        // With uploads off, nobody may write files on this machine through the server.
-        if (Settings().UploadOn == 0) {
-            connection.cgiRun.reset();
-            return Refuse(connection, kInternalError, "Pellora upload capability is currently disabled.");
-        }
-        return Launch(connection, UploadProgram());
-    }
-    const ProgramPlace place = ScriptProgram(connection);
+    const ProgramPlace place = FindProgram(connection);
     if (place.program.empty()) {
         connection.cgiRun.reset();
         return -1;

@@ -27,7 +27,11 @@ int ParseCgiRequest(std::string_view request, RequestMethod method, PathText& sc
         return -1;
     }
     const std::size_t scriptEnd = url.find_first_of("/? \r", prefix.size());
-    scriptName.Assign(url.substr(0, scriptEnd));
+    // A script name its field cannot hold names no program the server could start.
+    if (!scriptName.Assign(url.substr(0, scriptEnd))) {
+        scriptName.Clear();
+        return -1;
+    }
     if (scriptEnd != std::string_view::npos && url[scriptEnd] == '/') {
         const std::string_view rest = url.substr(scriptEnd);
         pathInfo.Assign(rest.substr(0, rest.find_first_of("? \r")));

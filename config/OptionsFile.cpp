@@ -8,6 +8,7 @@
 #include "config/SettingsTable.h"
 #include "core/WriteString.h"
 #include "platform/FileHandle.h"
+#include "platform/HostInfo.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -46,19 +47,22 @@ int32_t ParseDecimal(std::string_view text) {
 }
 
 // Hands out the value of each "key:value\r\n" line in turn; the key is never looked at.
+// A line that an editor ended with a bare LF ends there too, so no value holds a line
+// break.
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : rest_(text) {}
 
-    // nullopt when no colon or no CR LF is left, or the line ends before its colon.
+    // nullopt when no colon or no line end is left, or the line ends before its colon.
     std::optional<std::string_view> NextValue() {
         const std::size_t colon = rest_.find(':');
-        const std::size_t end = rest_.find(kLineEnd);
+        const std::size_t end = rest_.find('\n');
         if (colon == std::string_view::npos || end == std::string_view::npos || end < colon) {
             return std::nullopt;
         }
-        const std::string_view value = rest_.substr(colon + 1, end - colon - 1);
-        rest_.remove_prefix(end + kLineEnd.size());
+        std::string_view value = rest_.substr(colon + 1, end - colon - 1);
+        if (value.ends_with('\r')) value.remove_suffix(1);
+        rest_.remove_prefix(end + 1);
         return value;
     }
 
@@ -157,7 +161,8 @@ int WriteOptionsFile(std::string_view path) {
 int ReadOptionsFile(std::string_view path) {
     std::string text;
     {
-        platform::FileHandle file = platform::OpenFileForRead(path);
+        // Messages name the file as it was given.
+        platform::FileHandle file = platform::OpenFileForRead(platform::PathFromWorkingDirectory(path));
         if (!file.IsOpen()) {
             ShowPathError("Couldn't open file ", path, " for read.");
             return -1;

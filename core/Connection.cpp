@@ -10,6 +10,7 @@ Wait WaitsFor(const Connection& connection) {
     switch (connection.state) {
         case ConnectionState::AwaitingRequest:
         case ConnectionState::ReceivingHeader:
+        case ConnectionState::DrainingBody:
             return Wait::ClientBytes;
         case ConnectionState::ReceivingBody:
             return connection.contentLength > connection.bodyReceived ? Wait::ClientBytes : Wait::Nothing;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "config/ServerSettings.h"
@@ -23,6 +24,9 @@ enum class ConnectionState {
     Finished = 6,
     // A POST whose header part has not all come yet; it is gathered across reads.
     ReceivingHeader = 7,
+    // Answered before its body had all come: the rest is read and dropped for a
+    // while, so that closing does not reset the answer away from the client.
+    DrainingBody = 8,
 };
 
 enum class ResponseKind { None = 0, Text = 1, File = 2, TempPage = 3, CgiOutput = 4 };
@@ -88,6 +92,10 @@ struct Connection {
     bool copyPieces = false;             // the file is read into `unsent` piece by piece instead
     bool watched = false;                // the message queue watches the socket
     std::uint32_t lastProgressTick = 0;  // last byte received or sent
+    std::uint32_t drainStartTick = 0;
+    // Body bytes that came with a POST's header part, held until the body is admitted
+    // (stored) or refused (dropped).
+    std::string bodyStart;
 
     // The open file the body comes from, with its size at opening.
     void TakeBody(platform::FileHandle opened, std::int64_t size) {

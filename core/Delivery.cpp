@@ -96,6 +96,9 @@ int Server::StepConnection(Connection* connection) {
         case ConnectionState::SendingResponse:
         case ConnectionState::Finished:
             break;
+        case ConnectionState::DrainingBody:
+            if (connection->bodyReceived >= connection->contentLength) CloseConnection(*connection);
+            return 0;
         case ConnectionState::RequestReceived:
             StepReceived(*connection);
             break;
@@ -125,12 +128,21 @@ int Server::StepConnection(Connection* connection) {
     return 0;
 }
 
+// A whole request, or a POST's whole header part: a refused client, or a POST that
+// nothing would run, is answered before any of its body is stored.
 void Server::StepReceived(Connection& connection) {
     if (CheckClientAddress(Settings(), connection.clientIp) != 0) {
         SetErrorPage(connection, kForbidden, kClientRefusedMessage);
-    } else if (connection.responseKind != ResponseKind::Text) {
+    } else if (connection.responseKind == ResponseKind::Text) {
+        // refused by reception
+    } else if (connection.method == RequestMethod::Post) {
+        AdmitBody(connection);
+    } else {
         RouteRequest(connection);
     }
+    // Stored when admitted, else only counted, so the rest can be drained.
+    TakeBodyBytes(connection, connection.bodyStart);
+    connection.bodyStart = std::string();
     if (connection.state != ConnectionState::RunningCgi && connection.state != ConnectionState::ReceivingBody) {
         connection.state = ConnectionState::ResponseReady;
     }
@@ -139,11 +151,8 @@ void Server::StepReceived(Connection& connection) {
 void Server::StepBody(Connection& connection) {
     if (connection.contentLength > connection.bodyReceived) return;
     if (connection.cgiRun) connection.cgiRun->bodyFile.Close();
-    if (CheckClientAddress(Settings(), connection.clientIp) != 0) {
-        SetErrorPage(connection, kForbidden, kClientRefusedMessage);
+    if (connection.responseKind == ResponseKind::Text) {
         connection.cgiRun.reset();  // deletes the body file
-    } else if (connection.responseKind == ResponseKind::Text) {
-        connection.cgiRun.reset();
     } else {
         RunCgiRequest(connection);
     }
@@ -294,14 +303,33 @@ void Server::FinishConnection(Connection& connection) {
     // The end goes out with the last bytes that the corked socket still holds, once
     // the log has the line: a client with its whole answer finds it there.
     connection.socket.EndOutput();
+    if (connection.method == RequestMethod::Post && connection.bodyReceived < connection.contentLength) {
+        // A client still sending a body it was answered before would have the answer
+        // reset away by a close with its bytes unread.
+        connection.state = ConnectionState::DrainingBody;
+        connection.drainStartTick = platform::TickCount();
+        return;
+    }
+    CloseConnection(connection);
+}
+
+void Server::CloseConnection(Connection& connection) {
     connection.socket.DiscardPendingInput();
     RemoveConnection(connection.socket.Descriptor());
+}
+
+// How long a connection that waits for its client may wait from now on.
+std::uint32_t Server::WaitLeft(const Connection& connection, std::uint32_t now) const {
+    const bool draining = connection.state == ConnectionState::DrainingBody;
+    const std::uint32_t limit = draining ? kDrainLimitMs : idleLimitMs_;
+    const std::uint32_t waited = now - (draining ? connection.drainStartTick : connection.lastProgressTick);
+    return waited >= limit ? 0 : limit - waited;
 }
 
 bool Server::IdleTooLong(const Connection& connection) const {
     const Wait wait = WaitsFor(connection);
     if (wait != Wait::ClientBytes && wait != Wait::SocketRoom) return false;
-    return platform::TickCount() - connection.lastProgressTick >= idleLimitMs_;
+    return WaitLeft(connection, platform::TickCount()) == 0;
 }
 
 SendOutcome Server::Transmit(Connection& connection, std::string_view bytes) {

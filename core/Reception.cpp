@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "cgi/CgiGateway.h"
 #include "core/ErrorPage.h"
 #include "core/Server.h"
 #include "core/TempFiles.h"
@@ -51,6 +52,7 @@ int Server::OnReadable(int socket) {
             TakeHeaderBytes(*connection, bytes);
             break;
         case ConnectionState::ReceivingBody:
+        case ConnectionState::DrainingBody:
             TakeBodyBytes(*connection, bytes);
             break;
         case ConnectionState::RequestReceived:
@@ -79,20 +81,13 @@ int Server::ParseRequest(Connection& connection, std::string_view block) {
         connection.request.Assign(text);
         return 0;
     }
-    connection.cgiRun = std::make_unique<CgiRun>();
-    if (CreateTempFile(connection.cgiRun->bodyFile, connection.cgiRun->bodyFileName) != 0) {
-        connection.cgiRun.reset();
-        SetErrorPage(connection, kInternalError, kTempFileMessage);
-        connection.state = ConnectionState::ReceivingBody;  // with nothing to wait for
-        return -1;
-    }
     connection.state = ConnectionState::ReceivingHeader;
     TakeHeaderBytes(connection, block);
     return 0;
 }
 
-// Gathers the header part of a POST up to its empty line, then takes the bytes
-// behind it as the start of the body.
+// Gathers the header part of a POST up to its empty line and keeps the bytes behind
+// it: whether the body is stored is decided from the header part alone.
 void Server::TakeHeaderBytes(Connection& connection, std::string_view bytes) {
     const std::size_t room = kRequestCapacity - 1 - connection.request.Length();
     const std::size_t taken = std::min(room, bytes.size());
@@ -109,21 +104,37 @@ void Server::TakeHeaderBytes(Connection& connection, std::string_view bytes) {
         RefuseRequestHeader(connection);
         return;
     }
-    const std::string bodyStart(gathered.substr(headerLength));
+    connection.bodyStart.assign(gathered.substr(headerLength));
+    connection.bodyStart.append(bytes.substr(taken));
     connection.request.Truncate(headerLength);
-    connection.state = ConnectionState::ReceivingBody;
-    TakeBodyBytes(connection, bodyStart);
-    TakeBodyBytes(connection, bytes.substr(taken));
+    connection.state = ConnectionState::RequestReceived;
 }
 
 // A header part without a Content-Length, or one that does not end within the
 // request field, can never be answered; the client hears so.
 void Server::RefuseRequestHeader(Connection& connection) {
     SetErrorPage(connection, kBadRequest, kMalformedRequestMessage);
-    connection.cgiRun.reset();
     connection.contentLength = 0;
     connection.bodyReceived = 0;
-    connection.state = ConnectionState::ReceivingBody;
+    connection.state = ConnectionState::RequestReceived;
+}
+
+// Decides from a POST's header part whether its body is stored: a file for it and
+// state ReceivingBody, or the error page the header part already earns.
+void Server::AdmitBody(Connection& connection) {
+    if (CheckCgiProgram(connection) != 0) {
+        // answered from the header: the body is never stored
+    } else if (!TempSpaceHolds(connection.contentLength)) {
+        SetErrorPage(connection, kInternalError, kTempFileMessage);
+    } else {
+        connection.cgiRun = std::make_unique<CgiRun>();
+        if (CreateTempFile(connection.cgiRun->bodyFile, connection.cgiRun->bodyFileName) != 0) {
+            connection.cgiRun.reset();
+            SetErrorPage(connection, kInternalError, kTempFileMessage);
+        } else {
+            connection.state = ConnectionState::ReceivingBody;
+        }
+    }
 }
 
 // Writes body bytes up to the announced length; bytes past it are dropped. After a

@@ -229,9 +229,7 @@ std::uint32_t Server::NextWakeUp(bool waitsOnChild) const {
         if (!slot) continue;
         const Wait wait = WaitsFor(*slot);
         if (wait != Wait::ClientBytes && wait != Wait::SocketRoom) continue;
-        const std::uint32_t idle = now - slot->lastProgressTick;
-        const std::uint32_t left = idle >= idleLimitMs_ ? 1 : idleLimitMs_ - idle;
-        wakeUp = std::min(wakeUp, left);
+        wakeUp = std::min(wakeUp, WaitLeft(*slot, now));
     }
     return std::max<std::uint32_t>(wakeUp, 1);
 }

@@ -23,6 +23,9 @@ inline constexpr std::uint32_t kPumpTimerMs = 250;
 // A connection that makes no progress for this long while it waits for its client
 // is closed, so stalled clients cannot hold the slots for ever.
 inline constexpr std::uint32_t kDefaultIdleLimitMs = 60000;
+// A client answered before it sent its whole body has this long to take the answer
+// while the rest of its body is read and dropped.
+inline constexpr std::uint32_t kDrainLimitMs = 2000;
 
 enum class SendOutcome { Complete, Pending, Failed };
 
@@ -72,6 +75,7 @@ private:
     void TakeHeaderBytes(Connection& connection, std::string_view bytes);
     void TakeBodyBytes(Connection& connection, std::string_view bytes);
     void RefuseRequestHeader(Connection& connection);
+    void AdmitBody(Connection& connection);
 
     // Delivery.
     void StepReceived(Connection& connection);
@@ -81,6 +85,8 @@ private:
     std::size_t ReadPiece(Connection& connection, char* buffer);
     static void EndFileBody(Connection& connection);
     void FinishConnection(Connection& connection);
+    void CloseConnection(Connection& connection);
+    std::uint32_t WaitLeft(const Connection& connection, std::uint32_t now) const;
     bool IdleTooLong(const Connection& connection) const;
     SendOutcome Transmit(Connection& connection, std::string_view bytes);
     SendOutcome Flush(Connection& connection);

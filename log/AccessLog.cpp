@@ -5,6 +5,7 @@
 #include "config/ServerSettings.h"
 #include "platform/AppendFile.h"
 #include "platform/HostInfo.h"
+#include "platform/ShortNames.h"
 
 namespace {
 
@@ -48,6 +49,16 @@ RequestWords SplitRequest(std::string_view request) {
     return {request.substr(0, methodEnd), target};
 }
 
+bool IsControlByte(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7f;
+}
+
+// A request's control bytes as "%1B" and the like: a log shown in a terminal cannot
+// have it change its title, ring or erase what is shown.
+std::string Printable(std::string_view text) {
+    return platform::PercentEncodeWhere(text, IsControlByte);
+}
+
 }  // namespace
 
 LogLine FormatLogLine(const LogLineFacts& facts) {
@@ -79,9 +90,9 @@ LogLine FormatLogLine(const LogLineFacts& facts) {
     line.Append(StatusOf(facts.responseKind, facts.responseText));
     line.Append(", 0, ");
     const RequestWords words = SplitRequest(facts.request);
-    line.Append(words.method);
+    line.Append(Printable(words.method));
     line.Append(kFieldSeparator);
-    line.Append(words.target);
+    line.Append(Printable(words.target));
     return line;
 }
 

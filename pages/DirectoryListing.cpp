@@ -360,10 +360,9 @@ int WriteDirectoryListing(platform::FileHandle& file, std::string_view path, std
 int WriteDirectoryListingAt(platform::FileHandle& file, std::string_view path, std::int32_t useTable,
                             std::int64_t now) {
     if (path.size() > PathText::kMaxLength) return -1;
-    // Title and links name the directory by its long names; links are encoded anew
+    // The router hands the directory over by its long names; links are encoded anew
     // from them, so a short name in the path is never encoded twice.
-    PathText expanded(path);
-    ExpandShortNames(expanded);
+    const std::string_view expanded = path;
     PageWriter page(file);
     WriteHead(page, expanded);
     WriteColumnHeader(page, useTable);

@@ -1,15 +1,6 @@
 #include "pages/PagePaths.h"
 
-#include "platform/DirectoryEnumeration.h"
 #include "platform/ShortNames.h"
-
-namespace {
-
-bool MayHoldShortName(std::string_view text) {
-    return text.find_first_of("~%") != std::string_view::npos;
-}
-
-}  // namespace
 
 int PathToUrl(std::string_view path, std::string& out) {
     out.clear();
@@ -23,37 +14,18 @@ int PathToUrl(std::string_view path, std::string& out) {
 
 std::string DirectoryUrl(std::string_view path) {
     const std::size_t slash = path.rfind('\\');
-    std::string url;
-    if (PathToUrl(path.substr(0, slash == std::string_view::npos ? 0 : slash + 1), url) != 0) return {};
-    return platform::PercentEncodeUnsafe(url);
-}
-
-void ExpandShortNames(PathText& path) {
-    const std::string_view old = path.View();
-    if (!MayHoldShortName(old) || old.size() < 5) return;
+    if (slash == std::string_view::npos || path.size() < 2 || path[1] != ':') return {};
+    std::string url{'/', path[0]};
+    // Every separator becomes '/', every component its URL form: the directory part
+    // of 'C:\my docs\*' gives '/C/my%20docs/'.
+    const std::string_view directory = path.substr(2, slash - 1);
     std::size_t start = 0;
-    if (old[1] == ':') {
-        start = 3;
-    } else if (old[0] == '\\') {
-        start = 1;
-    }
-    std::string expanded(old.substr(0, start));
-    while (start < old.size()) {
-        const std::string_view rest = old.substr(start);
-        const bool isPattern = rest.substr(0, rest.find('\\')).find_first_of("*?") != std::string_view::npos;
-        if (!MayHoldShortName(rest) || isPattern) {
-            expanded += rest;
-            break;
-        }
-        const std::size_t end = rest.find('\\');
-        const std::size_t componentStart = expanded.size();
-        expanded += rest.substr(0, end);
-        platform::DirectoryEnumeration lookup;
-        platform::DirectoryEntry found;
-        if (lookup.Start(expanded, found)) expanded.replace(componentStart, std::string::npos, found.name);
+    while (start < directory.size()) {
+        const std::size_t end = directory.find('\\', start);
+        url += platform::UrlOfComponent(directory.substr(start, end - start));
         if (end == std::string_view::npos) break;
-        expanded += '\\';
-        start += end + 1;
+        url += '/';
+        start = end + 1;
     }
-    if (expanded.size() <= PathText::kMaxLength) path.Assign(expanded);
+    return url;
 }

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/DriveTable.h"
 #include "platform/FileHandle.h"
+#include "platform/HostPath.h"
 
 namespace platform {
 namespace {
@@ -125,8 +125,9 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 }
 
 ChildProcess ChildProcess::Start(const ChildLaunch& launch) {
-    const std::optional<std::string> program = TheDriveTable().MapToHost(launch.program);
-    const std::optional<std::string> directory = TheDriveTable().MapToHost(launch.workingDirectory);
+    // Mapped as every other file is, so the program found is the program started.
+    const std::optional<std::string> program = ResolveHostPath(launch.program);
+    const std::optional<std::string> directory = ResolveHostPath(launch.workingDirectory);
     if (!program || !directory || launch.standardOutput < 0) return ChildProcess();
 
     std::vector<std::string> arguments = SplitCommand(launch.interpreter);

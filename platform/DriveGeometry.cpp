@@ -22,8 +22,12 @@ DriveKind GetDriveKind(const Drive& drive) {
 }
 
 std::optional<DriveSpace> GetDriveSpace(const Drive& drive) {
+    return GetSpaceAt(drive.root);
+}
+
+std::optional<DriveSpace> GetSpaceAt(const std::string& hostDirectory) {
     struct statvfs geometry {};
-    if (statvfs(drive.root.c_str(), &geometry) != 0) return std::nullopt;
+    if (statvfs(hostDirectory.c_str(), &geometry) != 0) return std::nullopt;
     // f_frsize is the unit of the block counts; some file systems leave it 0.
     const std::uint64_t unit = geometry.f_frsize != 0 ? geometry.f_frsize : geometry.f_bsize;
     return DriveSpace{static_cast<std::uint64_t>(geometry.f_blocks) * unit,

@@ -2,6 +2,7 @@
 // What the drive index shows of a drive: its kind and, for hard disks, its size.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "platform/DriveTable.h"
 
@@ -18,5 +19,7 @@ struct DriveSpace {
 DriveKind GetDriveKind(const Drive& drive);
 // Nothing when the file system cannot tell.
 std::optional<DriveSpace> GetDriveSpace(const Drive& drive);
+// The same for the file system that holds a host directory.
+std::optional<DriveSpace> GetSpaceAt(const std::string& hostDirectory);
 
 }  // namespace platform

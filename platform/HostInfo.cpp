@@ -45,8 +45,9 @@ std::optional<std::string> LookUpHostAddress(std::string_view name) {
     return std::string(text.data());
 }
 
-std::string AbsoluteHostPath(std::string_view path) {
-    if (!path.empty() && path.front() == '/') return std::string(path);
+std::string PathFromWorkingDirectory(std::string_view path) {
+    const bool driveForm = path.size() >= 2 && path[1] == ':';
+    if (driveForm || (!path.empty() && path.front() == '/')) return std::string(path);
     std::array<char, PATH_MAX> directory{};
     if (getcwd(directory.data(), directory.size()) == nullptr) return std::string(path);
     std::string absolute = directory.data();

@@ -15,7 +15,8 @@ std::string ExecutableDirectory();
 // The first IPv4 address of a host name in dotted form; nothing when the name does not
 // resolve. Blocks while the resolver works.
 std::optional<std::string> LookUpHostAddress(std::string_view name);
-// A host path made absolute against the current directory (unchanged when absolute).
-std::string AbsoluteHostPath(std::string_view path);
+// A path as a person typed it on the command line, made absolute: a relative host
+// path is taken from the current directory; drive-form and absolute paths stay.
+std::string PathFromWorkingDirectory(std::string_view path);
 
 }  // namespace platform

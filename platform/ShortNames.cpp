@@ -26,7 +26,8 @@ bool IsUrlUnsafeByte(unsigned char byte) {
         case '<':
         case '>':
         case '&':
-        case '*':  // the router takes a '*' in a path as a wildcard
+        case '*':   // the router takes a '*' in a path as a wildcard
+        case '\\':  // and a backslash as a separator
             return true;
         default:
             return false;
@@ -79,8 +80,17 @@ std::optional<std::string> DecodeShortName(std::string_view component) {
         decoded += component[i];
     }
     if (!escaped || decoded.empty() || decoded == "." || decoded == "..") return std::nullopt;
-    if (decoded.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) return std::nullopt;
+    if (decoded.find_first_of(std::string_view("/\0", 2)) != std::string::npos) return std::nullopt;
     return decoded;
+}
+
+bool StaysEncodedInDrivePaths(std::string_view component) {
+    const std::optional<std::string> decoded = DecodeShortName(component);
+    return decoded && decoded->find('\\') != std::string::npos;
+}
+
+std::string UrlOfComponent(std::string_view component) {
+    return StaysEncodedInDrivePaths(component) ? std::string(component) : PercentEncodeUnsafe(component);
 }
 
 }  // namespace platform

@@ -8,8 +8,8 @@
 
 namespace platform {
 
-// Blank, % # ? " ' < > &, control bytes and bytes from 0x80 on; and '*', which a
-// request path takes as a wildcard.
+// Blank, % # ? " ' < > &, control bytes and bytes from 0x80 on; and '*' and '\',
+// which a request path takes as a wildcard and a separator.
 bool IsUrlUnsafeByte(unsigned char byte);
 
 // Every byte for which `encode` holds as "%XX" (upper-case hex); other bytes as they are.
@@ -23,7 +23,16 @@ std::string ShortNameOf(std::string_view longName);
 
 // The percent-decoded form of one path component, or nothing when it holds no valid
 // escape or would decode to a name that must never be reached this way: empty, ".",
-// "..", or holding '/', '\' or NUL.
+// "..", or holding '/' or NUL. A decoded '\' is part of the name, never a separator.
 std::optional<std::string> DecodeShortName(std::string_view component);
+
+// A name holding a backslash cannot be spelt in a drive-form path, whose separator it
+// is: such a component keeps its encoded form there ("back%5Cslash.txt"), and the
+// host mapping decodes it. Whether `component` is one of those.
+bool StaysEncodedInDrivePaths(std::string_view component);
+
+// A drive-form path component as a URL path component: encoded, unless it is a name
+// kept encoded already.
+std::string UrlOfComponent(std::string_view component);
 
 }  // namespace platform

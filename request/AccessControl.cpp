@@ -1,7 +1,12 @@
 #include "request/AccessControl.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "platform/FileIdentity.h"
 
 namespace {
 
@@ -16,21 +21,6 @@ bool ComposeAddressText(IpEntryText& work, std::string_view text) {
     return work.Append('.');
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-// Lower-cased, with a '\' after it so that c:\public does not match c:\publicity.
-// A requested path always gets one; a list entry only when it lacks it.
-bool ComposePathText(PathText& work, std::string_view text, bool alwaysAppend) {
-    work.Clear();
-    for (char c : text) {
-        if (!work.Append(LowerAscii(c))) return false;
-    }
-    if (!alwaysAppend && !work.Empty() && work.View().back() == '\\') return true;
-    return work.Append('\\');
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -41,6 +31,13 @@ int UsedEntries(const std::array<FixedString<Capacity>, kListEntries>& list) {
     int used = 0;
     while (used < kListEntries && !list[used].Empty()) ++used;
     return used;
+}
+
+// Whether the directory is one of the places a path reaches, that is the path lies in
+// it or below it on disk.
+bool Holds(const std::vector<platform::FileIdentity>& reached, std::string_view directory) {
+    const std::optional<platform::FileIdentity> identity = platform::IdentityOf(directory);
+    return identity && std::find(reached.begin(), reached.end(), *identity) != reached.end();
 }
 
 bool IsListPolicy(int option) {
@@ -63,18 +60,18 @@ bool AddressInList(const ServerSettings& settings, std::string_view client) {
 }
 
 bool PathInList(const ServerSettings& settings, std::string_view path) {
+    const std::vector<platform::FileIdentity> reached = platform::PlacesReached(path);
     const int used = UsedEntries(settings.DirList);
     for (int i = 0; i < used; ++i) {
-        PathText entry;
-        ComposePathText(entry, settings.DirList[i].View(), false);
-        if (StartsWith(path, entry.View())) return true;
+        if (Holds(reached, settings.DirList[i].View())) return true;
     }
     return false;
 }
 
 }  // namespace
 
-// Too long for its work buffer: Selective refuses; Restrictive compares what fits (never refuses less).
+// An address too long for its work buffer: Selective refuses; Restrictive compares what
+// fits (never refuses less).
 
 int CheckClientAddress(const ServerSettings& settings, std::string_view clientIp) {
     const int option = settings.IpOption;
@@ -87,7 +84,9 @@ int CheckClientAddress(const ServerSettings& settings, std::string_view clientIp
 int CheckDirectoryAccess(const ServerSettings& settings, std::string_view path) {
     const int option = settings.DirAccessOption;
     if (!IsListPolicy(option)) return kAllowed;
-    PathText work;
-    if (!ComposePathText(work, path, true) && option == kAccessSelective) return kRefused;
-    return Decide(option, PathInList(settings, work.View()));
+    return Decide(option, PathInList(settings, path));
+}
+
+bool DirectoryHolds(std::string_view directory, std::string_view path) {
+    return Holds(platform::PlacesReached(path), directory);
 }

@@ -75,8 +75,9 @@ int ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
     return 0;
 }
 
-bool IsControlByte(unsigned char byte) {
-    return byte < 0x20 || byte == 0x7f;
+// Bytes that would end the Location line or its URL early.
+bool BreaksLocation(unsigned char byte) {
+    return byte <= 0x20 || byte == 0x7f;
 }
 
 }  // namespace
@@ -97,11 +98,11 @@ std::string RedirectHost(std::string_view request) {
 }
 
 int WriteRedirect(std::string_view path, Connection& connection) {
-    // A URL taken to its " HTTP" may run past its line end, and a name on disk may hold
-    // a line break: control bytes go into the Location line percent-encoded, so no byte
-    // of the request can end that line or start a header. The retry with the decoded
-    // name still finds the same file.
-    const std::string urlPath = platform::PercentEncodeWhere(DrivePathToUrlPath(path), IsControlByte);
+    // A URL taken to its " HTTP" may run past its line end or hold blanks, and a name
+    // on disk may hold a line break: control bytes and blanks go into the Location
+    // line percent-encoded, so no byte of the request can end that line or the URL in
+    // it. The decoded name still finds the same file.
+    const std::string urlPath = platform::PercentEncodeWhere(DrivePathToUrlPath(path), BreaksLocation);
     const std::string host = RedirectHost(connection.request);
     const int port = Settings().Port;
     const std::string location =

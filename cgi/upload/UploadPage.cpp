@@ -38,12 +38,16 @@ int ServeUploadPage(Connection& connection, std::string_view name) {
         destination = UrlToLocalDirectory(name.substr(at + 10));
     }
     if (!destination.empty() && !destination.ends_with('\\')) destination += '\\';
-    WriteUploadForm(PathText(destination), connection.responseText);
+    if (!WriteUploadForm(PathText(destination), connection.responseText)) {
+        // Escaped, the destination leaves the form no room: a cut page is no form.
+        SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
+        return -1;
+    }
     connection.responseKind = ResponseKind::Text;
     return 0;
 }
 
-void WriteUploadForm(std::string_view destination, ResponseText& text) {
+bool WriteUploadForm(std::string_view destination, ResponseText& text) {
     text.Assign("HTTP/1.0 200 OK\r\nDate: ");
     text.Append(CurrentDateText());
     text.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: text/html\r\n\r\n");
@@ -58,5 +62,5 @@ void WriteUploadForm(std::string_view destination, ResponseText& text) {
     text.Append("<TD><INPUT TYPE=FILE NAME=\"upl-file\" SIZE=40></TD></TR><TR>\r\n");
     text.Append("<TD COLSPAN=2 ALIGN=CENTER><INPUT TYPE=SUBMIT VALUE=\"Upload Now\"></TD>\r\n");
     text.Append("</TR></TABLE></FORM>\r\n");
-    text.Append("<HR> Note: Your browser must support file uploading. </BODY></HTML>\r\n");
+    return text.Append("<HR> Note: Your browser must support file uploading. </BODY></HTML>\r\n");
 }

@@ -8,5 +8,6 @@
 // responseText; 0 for the form, -1 for an error page.
 int ServeUploadPage(Connection& connection, std::string_view name);
 
-// The complete 200 response with the form, the destination field pre-filled.
-void WriteUploadForm(std::string_view destination, ResponseText& responseText);
+// The complete 200 response with the form, the destination field pre-filled; false
+// when it does not fit whole.
+bool WriteUploadForm(std::string_view destination, ResponseText& responseText);

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "cgi/upload/UploadEnvironment.h"
 #include "config/RegistryStore.h"
 #include "core/HtmlText.h"
 #include "platform/HostPath.h"
@@ -215,9 +216,10 @@ UploadOutcome ReceiveUpload(const ServerSettings& settings, platform::FileHandle
 }
 
 int RunUploadProgram(platform::FileHandle& input, platform::FileHandle& output) {
-    // The saved settings decide, not those of a server that runs on an options file.
+    // The settings of the server that runs the program decide; run by hand, the
+    // saved ones.
     ServerSettings settings;
-    LoadSettingsFromRegistry(settings);
+    if (!TakeServerUploadSettings(settings)) LoadSettingsFromRegistry(settings);
     UploadOutcome outcome;
     const std::optional<std::string> contentType = platform::EnvironmentValue("CONTENT_TYPE");
     if (settings.UploadOn == 0) {

@@ -12,19 +12,6 @@ std::string_view TrimSpace(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-// Both normalized. The drive letter matches in any case, names exactly: on this
-// host C:\Up and C:\up are two directories.
-bool LiesWithin(std::string_view directory, std::string_view path) {
-    if (directory.size() < 2 || path.size() < 2 || LowerAscii(directory[0]) != LowerAscii(path[0])) return false;
-    const std::string_view inner = directory.substr(2);
-    const std::string_view rest = path.substr(2);
-    return rest == inner || (rest.starts_with(inner) && rest[inner.size()] == '\\');
-}
-
 }  // namespace
 
 std::string BaseNameOf(std::string_view browserFileName) {
@@ -96,7 +83,7 @@ int CheckUploadAllowed(const ServerSettings& settings, const UploadTarget& targe
             refusal = "The upload directory " + std::string(settings.UploadDir) + " is not a full path.";
             return -1;
         }
-        if (!LiesWithin(uploadDir, target.directory)) {
+        if (!DirectoryHolds(uploadDir, target.directory)) {
             refusal = "Files may be stored only in " + uploadDir + " and the directories below it.";
             return -1;
         }

@@ -37,9 +37,8 @@ bool IsUsableFileName(std::string_view name);
 TargetChoice ChooseUploadTarget(std::string_view destination, std::string_view browserFileName, const PathProbe& probe);
 
 // 0 when the saved settings let a file be stored as `name` in `directory`, -1 with
-// the reason otherwise. UploadAccessType 0: only in UploadDir and below it (exact
-// names, the drive letter in any case). Otherwise: where the sharing list lets the
-// server publish.
+// the reason otherwise. UploadAccessType 0: only in UploadDir and below it, as the
+// directories lie on disk. Otherwise: where the sharing list lets the server publish.
 int CheckUploadAllowed(const ServerSettings& settings, const UploadTarget& target, std::string& refusal);
 
 // "a.txt" with number 2 is "a (2).txt"; number 1 is the name itself.

@@ -100,6 +100,9 @@ TEST_F(AccessLog, EveryFinishedRequestAddsOneLineWithItsFields) {
         {"a missing file", "GET /c/missing.txt HTTP/1.0\r\n\r\n", "404", "GET", "/c/missing.txt"},
         {"a HEAD", "HEAD /c/a.txt HTTP/1.0\r\n\r\n", "200", "HEAD", "/c/a.txt"},
         {"a query", "GET /c/q.exe?name=x HTTP/1.0\r\n\r\n", nullptr, "GET", "/c/q.exe"},
+        // A log shown in a terminal: no request can set its title or erase what it shows.
+        {"control bytes", "GET /c/\x1b]0;owned\x07\x1b[2Ja\b\b.txt\x7f HTTP/1.0\r\n\r\n", "404", "GET",
+         "/c/%1B]0;owned%07%1B[2Ja%08%08.txt%7F"},
     };
     std::vector<std::string> responses;
     for (const Row& row : rows) {

@@ -1,5 +1,8 @@
 // Client and directory access lists, and paths that try to leave the drive or to
 // get around a directory rule.
+#include <cstdlib>
+#include <filesystem>
+
 #include "tests/support/ServerFixture.h"
 
 namespace {
@@ -54,7 +57,7 @@ TEST_F(Access, ClientListMatchesWholeAddressParts) {
 TEST_F(Access, SelectiveDirectoryListCannotBeWalkedAround) {
     FillDrive();
     settings.DirAccessOption = kAccessSelective;
-    settings.DirList[0].Assign("C:\\Public");
+    settings.DirList[0].Assign("C:\\public");
     StartOnRoot();
     EXPECT_EQ(SplitResponse(Get("/c/public/a.txt")).body, "public");
     EXPECT_EQ(SplitResponse(Get("/c/public/./a.txt")).body, "public");
@@ -96,11 +99,61 @@ TEST_F(Access, RestrictiveDirectoryListCannotBeWalkedAround) {
         "/c/./private/b.txt",    "/c//private/b.txt",
         "/c/x/../private/b.txt", "/c/public/..\\private\\b.txt",
         "/c/../private/b.txt",   "/c/%70rivate/b.txt",
-        "/c/PRIVATE/b.txt",
     };
     for (const char* url : refused) EXPECT_EQ(Get(url), kRefusedDirectory) << url;
     EXPECT_EQ(Get("/c/x/%2e%2e/private/b.txt"), kNotFound);
     EXPECT_EQ(Request("HEAD /c/private/b.txt HTTP/1.0\r\n\r\n"), HeaderOnlyErrorBytes("403 Forbidden"));
+}
+
+// A list names directories as they lie on disk: on a drive that tells letter case
+// apart another spelling is another directory, and a link reaches where it points.
+TEST_F(Access, DirectoryListsHoldForTheDirectoriesOnDisk) {
+    FillDrive();
+    drive.WriteFile("root/PUBLIC/a.txt", "another directory");
+    drive.WriteFile("root/PRIVATE/b.txt", "not the private one");
+    std::filesystem::create_directory_symlink(drive / "root/private", drive / "root/public/to-private");
+    std::filesystem::create_directory_symlink(drive / "root/public", drive / "root/pub-link");
+    settings.DirAccessOption = kAccessSelective;
+    settings.DirList[0].Assign("c:\\public");
+    StartOnRoot();
+    EXPECT_EQ(Get("/c/PUBLIC/a.txt"), kRefusedDirectory);
+    EXPECT_EQ(SplitResponse(Get("/c/pub-link/a.txt")).body, "public");
+    ASSERT_EQ(server->Stop(), 0);
+
+    settings.DirAccessOption = kAccessRestrictive;
+    settings.DirList[0].Assign("c:\\private");
+    StartOnRoot();
+    EXPECT_EQ(SplitResponse(Get("/c/PRIVATE/b.txt")).body, "not the private one");
+    EXPECT_EQ(Get("/c/public/to-private/b.txt"), kRefusedDirectory);
+    EXPECT_EQ(Get("/c/public/to-private/"), kRefusedDirectory);
+    EXPECT_EQ(Get("/c/public/to-%70rivate/b.txt"), kRefusedDirectory);
+}
+
+// A vfat image mounted as drive D: any spelling of a listed directory is that directory.
+TEST_F(Access, OnADriveThatIgnoresCaseEverySpellingIsRefused) {
+    const std::string image = drive / "vfat.img";
+    const std::string mountPoint = drive.MakeDirectory("d");
+    const std::string make = "truncate -s 8M '" + image + "' && mkfs.vfat '" + image + "' > /dev/null 2>&1";
+    if (std::system(make.c_str()) != 0 ||
+        std::system(("mount -o loop '" + image + "' '" + mountPoint + "' 2> /dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "no vfat drive here: making or mounting a vfat image needs mkfs.vfat, root and a kernel "
+                        "with vfat";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { std::system(("umount -l '" + path + "'").c_str()); }
+    } unmount{mountPoint};
+    drive.WriteFile("d/private/x.txt", "private");
+    drive.WriteFile("d/public/y.txt", "public");
+    settings.DirAccessOption = kAccessRestrictive;
+    settings.DirList[0].Assign("d:\\private");
+    server = std::make_unique<ServerProcess>(settings, "C=" + drive.Path() + ";D=" + mountPoint);
+    ASSERT_TRUE(server->Start()) << server->Stderr();
+    for (const char* url : {"/d/private/x.txt", "/d/PRIVATE/x.txt", "/D/Private/X.TXT", "/d/%50RIVATE/x.txt"}) {
+        EXPECT_EQ(Get(url), kRefusedDirectory) << url;
+    }
+    EXPECT_EQ(SplitResponse(Get("/d/PUBLIC/y.txt")).body, "public");
+    EXPECT_EQ(server->Stop(), 0);
 }
 
 TEST_F(Access, NoPathReachesAFileOutsideItsDrive) {

@@ -1,6 +1,8 @@
 // Walking the drives through the real server: the drive index, listings, wildcards,
 // index files, and links to names that are unsafe in a URL.
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tests/support/ServerFixture.h"
 
@@ -52,24 +54,61 @@ TEST_F(Browsing, LinksToNamesWithBlanksMarkupAndNonAsciiBytesLeadToTheirFiles) {
                     .body.starts_with("<html><head><title>Pellora Index for c:\\docs</title>"));
 }
 
-TEST_F(Browsing, ALiteralNameWinsOverTheNameItsEscapesSpell) {
-    drive.WriteFile("a%20b.txt", "literal");
-    drive.WriteFile("a b.txt", "decoded");
-    drive.WriteFile("only b.txt", "decoded only");
-    drive.WriteFile("star*name.txt", "star");
+// Every link reaches the entry it was made for, whatever names stand beside it: a
+// file may be literally named like another's link, and anyone who may upload can make one.
+TEST_F(Browsing, EveryLinkReachesTheEntryItWasMadeForWhateverStandsBesideIt) {
+    const std::vector<std::string> names = {"a b.txt", "a%20b.txt", "a%2520b.txt",     "100%.txt",
+                                            "%41.txt", "A.txt",     "back\\slash.txt", "star*.txt"};
+    for (const std::string& name : names) drive.WriteFile("mixed/" + name, "file " + name);
+    for (const std::string directory : {"d b", "d%20b", "back\\slash dir"}) {
+        drive.WriteFile("mixed/" + directory + "/in.txt", "in " + directory);
+    }
+    settings.RootDir.Assign("c:\\mixed");
+    for (const std::int32_t useTable : {0, 1}) {
+        SCOPED_TRACE(useTable);
+        settings.UseTable = useTable;
+        StartServer();
+        const std::string page = SplitResponse(Get("/c/mixed/")).body;
+        for (const std::string& name : names) {
+            const std::string link = LinkTo(page, name);
+            ASSERT_NE(link, "") << name;
+            EXPECT_EQ(SplitResponse(Get(link)).body, "file " + name) << link;
+        }
+        for (const std::string directory : {"d b", "d%20b", "back\\slash dir"}) {
+            const std::string inner = SplitResponse(Get(LinkTo(page, directory + "/"))).body;
+            EXPECT_EQ(SplitResponse(Get(LinkTo(inner, "in.txt"))).body, "in " + directory) << directory;
+        }
+        EXPECT_EQ(server->Stop(), 0);
+    }
+    // A name as it is sent still finds its file, and a redirect keeps what it names.
     StartServer();
-    EXPECT_EQ(SplitResponse(Get("/c/a%20b.txt")).body, "literal");
-    EXPECT_EQ(SplitResponse(Get("/c/a%2520b.txt")).body, "literal");
-    EXPECT_EQ(SplitResponse(Get("/c/only%20b.txt")).body, "decoded only");
-    EXPECT_EQ(SplitResponse(Get("/c/star%2Aname.txt")).body, "star");
-    EXPECT_EQ(Get("/c/none%20such.txt"), ErrorPageBytes("404 Not Found", "File or directory not found."));
+    EXPECT_EQ(SplitResponse(Get("/c/mixed/only%20sent%20encoded.txt")).head.substr(9, 3), "404");
+    EXPECT_EQ(SplitResponse(Get("/c/mixed/100%.txt")).body, "file 100%.txt");
+    const std::string redirect = Get("/a%2520b.txt");
+    const std::size_t location = redirect.find("Location: http://");
+    ASSERT_NE(location, std::string::npos) << redirect;
+    const std::size_t path = redirect.find("/c/", location);
+    const std::string target = redirect.substr(path, redirect.find("\r\n", path) - path);
+    EXPECT_EQ(target, "/c/mixed/a%2520b.txt");
+    EXPECT_EQ(SplitResponse(Get(target)).body, "file a%20b.txt");
+}
+
+// Blanks of a request line that is not as it should be never reach the Location line raw.
+TEST_F(Browsing, ARedirectCarriesNoRawBlank) {
+    settings.RootDir.Assign("c:\\web");
+    drive.WriteFile("web /x ", "odd");
+    StartServer();
+    const std::string head = SplitResponse(Request("GET  /x  HTTP/1.0\r\nHost: example.org\r\n\r\n")).head;
+    const std::string port = std::to_string(server->Port());
+    EXPECT_NE(head.find("\r\nLocation: http://example.org:" + port + "/c/web%20/x%20\r\n"), std::string::npos) << head;
+    EXPECT_EQ(SplitResponse(Get("/c/web%20/x%20")).body, "odd");
 }
 
 TEST_F(Browsing, DirectoryListsSeeTheNamesThatShortNamesStandFor) {
     drive.WriteFile("private dir/secret.txt", "secret");
     drive.WriteFile("public/a.txt", "a");
     settings.DirAccessOption = kAccessRestrictive;
-    settings.DirList[0].Assign("c:\\Private Dir");
+    settings.DirList[0].Assign("c:\\private dir");
     StartServer();
     const std::string refused = ErrorPageBytes("403 Forbidden", "This directory is not allowed for access.");
     EXPECT_EQ(Get("/c/private%20dir/secret.txt"), refused);

@@ -126,6 +126,29 @@ TEST_F(Cgi, RefusalsHaveTheirPages) {
               ErrorPageBytes("500 Internal Server Error", "Pellora upload capability is currently disabled."));
 }
 
+// The program a URL's short name stands for is the program that runs, script or not.
+TEST_F(Cgi, AProgramWhoseNameNeedsEncodingRuns) {
+    Script("my script.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\nscript %s' \"$QUERY_STRING\"\n");
+    Script("my program", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\nprogram'\n");
+    StartServer();
+    EXPECT_EQ(SplitResponse(Get("/cgi-bin/my%20script.sh?x=1")).body, "script x=1");
+    EXPECT_EQ(SplitResponse(Get("/cgi-bin/my%20program?x")).body, "program");
+}
+
+// A CGI directory as long as its field holds leaves no room for a script name: such a
+// URL gets the gateway's page, and the server goes on serving.
+TEST_F(Cgi, AnOverlongCgiDirectoryGetsThePageNotTheEndOfTheServer) {
+    for (const std::size_t length : {253, 254, 255}) {
+        settings.CgiDir.Assign(std::string(length, 'c'));
+        StartServer();
+        EXPECT_EQ(Get("/" + std::string(length, 'c') + "/x.sh?q"),
+                  ErrorPageBytes("400 Bad Request", "The cgi-bin request doesn't match Pellora configuration."))
+            << length;
+        EXPECT_EQ(SplitResponse(Get("/c/web/a.txt")).body, "plain file") << length;
+        EXPECT_EQ(server->Stop(), 0) << length;
+    }
+}
+
 TEST_F(Cgi, WithoutADocumentRootNothingRuns) {
     settings.RootDir.Clear();
     // SetUp filled RootDir; this test runs without one.

@@ -1,8 +1,10 @@
 // Start-up from an options file, a taken port, and shutting down on a signal.
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "config/OptionsFile.h"
 #include "tests/support/ServerFixture.h"
 
 namespace {
@@ -55,8 +57,65 @@ TEST_F(Startup, AnUnreadableOptionsFileIsReportedAndTheDefaultsStand) {
     EXPECT_EQ(defaults.Stop(), 0);
 }
 
-TEST_F(Startup, SigintStopsListeningClosesClientsAndExitsCleanly) {
+// The one argument names the options file as a person would: in drive form, or as a
+// host path relative to where the program was started.
+TEST_F(Startup, TheOptionsFileIsFoundInDriveFormAndFromTheWorkingDirectory) {
     drive.WriteFile("a.txt", "hello");
+    settings.Port = FreePort();
+    drive.WriteFile("configs/home.opt", FormatOptionsFile(settings));
+    const struct {
+        const char* name;
+        std::string argument;
+        std::string workingDirectory;
+    } rows[] = {
+        {"drive form", "c:\\configs\\home.opt", ""},
+        {"drive form, upper case letter", "C:\\configs\\home.opt", ""},
+        {"relative host path", "configs/home.opt", drive.Path()},
+        {"host path with dots", "../configs/home.opt", drive / "configs"},
+    };
+    for (const auto& row : rows) {
+        ServerProcess started(settings, "C=" + drive.Path(), true);
+        started.SetArguments({row.argument});
+        started.SetWorkingDirectory(row.workingDirectory);
+        ASSERT_TRUE(started.Start()) << row.name << "\n" << started.Stderr();
+        EXPECT_EQ(started.Stderr(), "") << row.name;
+        EXPECT_EQ(SplitResponse(Exchange(settings.Port, "GET /c/a.txt HTTP/1.0\r\n\r\n")).body, "hello") << row.name;
+        EXPECT_EQ(started.Stop(), 0) << row.name;
+    }
+    ServerProcess missing(settings, "C=" + drive.Path(), true);
+    missing.SetArguments({"c:\\configs\\none.opt"});
+    ASSERT_TRUE(missing.StartAndWaitFor("\nPellora"));
+    EXPECT_EQ(missing.Stderr().substr(0, missing.Stderr().find('\n') + 1),
+              "Pellora Error: Couldn't open file c:\\configs\\none.opt for read.\n");
+    EXPECT_EQ(missing.Stop(), 0);
+}
+
+// Retyped in an editor that ends lines with LF alone, the file still reads whole.
+TEST_F(Startup, AnOptionsFileWithLinesEndedByLfAloneReadsWhole) {
+    drive.WriteFile("public/a.txt", "public");
+    drive.WriteFile("private/b.txt", "private");
+    settings.Port = FreePort();
+    settings.DirAccessOption = kAccessRestrictive;
+    settings.DirList[0].Assign("c:\\private");
+    settings.UseTable = 1;
+    std::string text = FormatOptionsFile(settings);
+    const std::size_t dir0 = text.find("Dir0:");
+    text.erase(text.find("\r\n", dir0), 1);  // this one line retyped
+    const std::string edited = drive.WriteFile("edited.opt", text);
+    ServerProcess started(settings, "C=" + drive.Path(), true);
+    started.SetArguments({edited});
+    ASSERT_TRUE(started.Start()) << started.Stderr();
+    EXPECT_EQ(started.Stderr(), "");
+    EXPECT_EQ(Exchange(settings.Port, "GET /c/private/b.txt HTTP/1.0\r\n\r\n"),
+              ErrorPageBytes("403 Forbidden", "This directory is not allowed for access."));
+    EXPECT_NE(Exchange(settings.Port, "GET /c/public/ HTTP/1.0\r\n\r\n").find("<table"), std::string::npos);
+    EXPECT_EQ(started.Stop(), 0);
+}
+
+TEST_F(Startup, SigintStopsListeningClosesClientsAndExitsCleanly) {
+    drive.WriteFile("web/cgi-bin/x", "#!/bin/sh\ncat\n");
+    chmod((drive / "web/cgi-bin/x").c_str(), 0755);
+    settings.RootDir.Assign("c:\\web");
     StartServer();
     RawClient waiting(server->Port());
     waiting.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 10\r\n\r\nabc");

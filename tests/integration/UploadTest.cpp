@@ -1,6 +1,6 @@
 // Uploads through the real server: the form page in every setting, and curl -F
-// posting to the upload program, which stores files byte for byte where the saved
-// settings allow and nowhere else.
+// posting to the upload program, which stores files byte for byte where the settings
+// the server runs with allow and nowhere else.
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -76,12 +76,14 @@ protected:
         drive.MakeDirectory("pub");
     }
 
-    // The server runs on `settings`; the upload program reads what is saved.
-    void Start() {
+    // The server runs on `settings`, and so does the upload program it starts.
+    void Start() { StartServer(); }
+    void Restart() {
+        if (server) {
+            EXPECT_EQ(server->Stop(), 0);
+        }
         StartServer();
-        Save(settings);
     }
-    void Save(const ServerSettings& saved) const { SaveSettingsIn(server->ConfigDirectory(), saved); }
 
     std::string Source(const std::string& name, const std::string& bytes) const {
         return sources.WriteFile(name, bytes);
@@ -175,7 +177,6 @@ TEST_F(Upload, AnExistingFileIsNeverOverwritten) {
 }
 
 TEST_F(Upload, EveryRefusalStoresNothing) {
-    Start();
     const std::string source = Source("f.txt", "never stored");
     struct Row {
         const char* name;
@@ -187,8 +188,6 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
     const std::string cut = MultipartBody({TextField("dest", "C:\\docs\\"), FileField("f.txt", "never stored")});
     const auto none = [](ServerSettings&) {};
     const Row rows[] = {
-        {"uploads off in the saved settings", [](ServerSettings& s) { s.UploadOn = 0; },
-         Join(Dest("C:\\docs\\"), File(source)), "", "Uploads are turned off on this server."},
         {"type 0: outside the upload directory",
          [](ServerSettings& s) {
              s.UploadAccessType = 0;
@@ -241,7 +240,7 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
         {"type 1: in an excluded directory",
          [](ServerSettings& s) {
              s.DirAccessOption = kAccessRestrictive;
-             s.DirList[0].Assign("c:\\DOCS");
+             s.DirList[0].Assign("c:\\docs\\");
          },
          Join(Dest("C:\\docs\\"), File(source)), "", "The directory C:\\docs is not open for uploads."},
         {"type 1: climbing into an excluded directory",
@@ -281,10 +280,11 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
          "The upload must be sent as multipart/form-data, as the upload form sends it."},
     };
     const std::vector<std::string> before = TreeOf(drive.Path());
+    const ServerSettings base = settings;
     for (const Row& row : rows) {
-        ServerSettings saved = settings;
-        row.saved(saved);
-        Save(saved);
+        settings = base;
+        row.saved(settings);
+        Restart();
         const Response response = row.curl.empty() ? Post("multipart/form-data; boundary=x", row.raw) : Curl(row.curl);
         EXPECT_TRUE(IsSuccessHeader(response.head, "text/html")) << row.name << "\n" << response.head;
         EXPECT_EQ(response.body, Refused(row.reason)) << row.name;
@@ -292,11 +292,32 @@ TEST_F(Upload, EveryRefusalStoresNothing) {
     }
 }
 
-TEST_F(Upload, WithoutSavedSettingsNothingIsStored) {
-    StartServer();  // the server runs on its options file; nothing is saved
-    const Response response = Curl(Join(Dest("C:\\docs\\"), File(Source("f.txt", "x"))));
-    EXPECT_EQ(response.body, Refused("Uploads are turned off on this server."));
-    EXPECT_EQ(TreeOf(drive / "docs"), std::vector<std::string>{});
+// What the server runs with decides, not what was saved: the form, the server's own
+// gate and the program always agree.
+TEST_F(Upload, TheProgramFollowsTheSettingsTheServerRunsWith) {
+    StartServer();  // on its options file; nothing saved
+    const std::string source = Source("f.txt", "x");
+    EXPECT_EQ(Curl(Join(Dest("C:\\docs\\"), File(source))).body, Stored("C:\\docs\\f.txt", 1));
+
+    ServerSettings saved = settings;
+    saved.UploadOn = 0;
+    saved.UploadAccessType = 0;
+    saved.UploadDir.Assign("C:\\docs");
+    SaveSettingsIn(server->ConfigDirectory(), saved);
+    settings.DirAccessOption = kAccessRestrictive;
+    settings.DirList[0].Assign("C:\\pub");
+    Restart();
+    EXPECT_EQ(Curl(Join(Dest("C:\\up\\"), File(source))).body, Stored("C:\\up\\f.txt", 1));
+    EXPECT_EQ(Curl(Join(Dest("C:\\pub\\"), File(source))).body,
+              Refused("The directory C:\\pub is not open for uploads."));
+
+    settings.UploadOn = 0;
+    Restart();
+    EXPECT_EQ(
+        Curl(Join(Dest("C:\\docs\\"), File(source))).body,
+        SplitResponse(ErrorPageBytes("500 Internal Server Error", "Pellora upload capability is currently disabled."))
+            .body);
+    EXPECT_EQ(TreeOf(drive.Path()), (std::vector<std::string>{"docs/", "docs/f.txt", "pub/", "up/", "up/f.txt"}));
 }
 
 TEST_F(Upload, TheFormPageInEverySetting) {

@@ -233,14 +233,6 @@ TEST_F(DirectoryListing, PatternThatMatchesNothingEndsAfterTheHomeRow) {
                   kTableHeader + kTableHomeRow);
 }
 
-TEST_F(DirectoryListing, ShortNamesInThePathAreShownAndLinkedByTheirLongNames) {
-    drive_.WriteFile("my docs & more/a b.txt", "x");
-    const std::string page = Listing("C:\\my%20docs%20%26%20more\\*", 1);
-    EXPECT_NE(page.find("<title>Pellora Index for C:\\my docs &amp; more</title>"), std::string::npos) << page;
-    EXPECT_NE(page.find("<td><a href=\"/C/my%20docs%20%26%20more/a%20b.txt\">a b.txt</a></td>"), std::string::npos)
-        << page;
-}
-
 TEST_F(DirectoryListing, UploadRowFollowsTheUploadSettings) {
     struct Row {
         const char* name;
@@ -403,30 +395,7 @@ TEST(PathToUrl, TurnsDrivePathsIntoUrlPaths) {
     }
     EXPECT_EQ(DirectoryUrl("C:\\caf\xc3\xa9 & co\\*.txt"), "/C/caf%C3%A9%20%26%20co/");
     EXPECT_EQ(DirectoryUrl("c:\\*"), "/c/");
-}
-
-TEST_F(DirectoryListing, ExpandShortNamesRewritesShortComponentsButNotPatterns) {
-    drive_.MakeDirectory("my docs/sub~1");
-    drive_.MakeDirectory("100%25");
-    struct Row {
-        const char* name;
-        const char* path;
-        const char* expanded;
-    };
-    const Row rows[] = {
-        {"nothing short", "C:\\docs\\*", "C:\\docs\\*"},
-        {"short component", "C:\\my%20docs", "C:\\my docs"},
-        {"short then tilde name", "C:\\my%20docs\\sub~1\\x.txt", "C:\\my docs\\sub~1\\x.txt"},
-        {"pattern stays", "C:\\my%20docs\\my%20*", "C:\\my docs\\my%20*"},
-        {"literal name first", "C:\\100%25", "C:\\100%25"},
-        {"missing stays", "C:\\no%20such\\x", "C:\\no%20such\\x"},
-        {"too short to hold one", "C:\\~", "C:\\~"},
-    };
-    for (const Row& row : rows) {
-        PathText path(row.path);
-        ExpandShortNames(path);
-        EXPECT_EQ(path.View(), row.expanded) << row.name;
-    }
+    EXPECT_EQ(DirectoryUrl("C:\\a%20b\\back%5Cslash\\*"), "/C/a%2520b/back%5Cslash/");
 }
 
 }  // namespace

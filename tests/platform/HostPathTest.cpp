@@ -22,8 +22,10 @@ protected:
         root_.WriteFile("my docs/plain.txt", "plain");
         root_.WriteFile("both/a%20b", "literal");
         root_.WriteFile("both/a b", "decoded");
+        root_.WriteFile("both/lit%41", "no litA beside it");
         root_.WriteFile("caf\xc3\xa9/x", "x");
         root_.WriteFile("a*b/y", "y");
+        root_.WriteFile("back\\slash/z", "z");
     }
     void TearDown() override { SetDriveTable(saved_); }
 
@@ -31,7 +33,8 @@ protected:
     DriveTable saved_;
 };
 
-TEST_F(HostPathTest, ShortNamesReachTheirFilesButALiteralNameWinsOverADecodedOne) {
+// Drive-form paths name entries as they are: a literal name wins over a decoded one.
+TEST_F(HostPathTest, DrivePathsReachTheNamesTheySpellAndShortNamesOnlyWhereNothingIsSpelt) {
     const std::string root = root_.Path();
     struct Row {
         const char* name;
@@ -45,6 +48,7 @@ TEST_F(HostPathTest, ShortNamesReachTheirFilesButALiteralNameWinsOverADecodedOne
         {"literal first", "C:\\both\\a%20b", root + "/both/a%20b"},
         {"non-ascii directory", "C:\\caf%C3%A9\\x", root + "/caf\xc3\xa9/x"},
         {"decoded wildcard character", "C:\\a%2Ab\\y", root + "/a*b/y"},
+        {"backslash kept encoded", "C:\\back%5Cslash\\z", root + "/back\\slash/z"},
         {"missing stays as written", "C:\\no%20such\\x%20y", root + "/no%20such/x%20y"},
         {"decoded dot dot is no climb", "C:\\my docs\\%2E%2E\\both", root + "/my docs/%2E%2E/both"},
         {"literal dot dot refused", "C:\\my docs\\..\\both", std::nullopt},
@@ -56,7 +60,9 @@ TEST_F(HostPathTest, ShortNamesReachTheirFilesButALiteralNameWinsOverADecodedOne
     EXPECT_EQ(GetPathStatus("C:\\my%20docs").kind, PathKind::Directory);
 }
 
-TEST_F(HostPathTest, DrivePathsAreRewrittenWithTheNamesTheirShortNamesStandFor) {
+// A URL's short name reaches the entry it was made from, even beside an entry
+// literally named like it.
+TEST_F(HostPathTest, UrlPathsAreRewrittenWithTheNamesTheirShortNamesStandFor) {
     struct Row {
         const char* name;
         const char* path;
@@ -66,8 +72,11 @@ TEST_F(HostPathTest, DrivePathsAreRewrittenWithTheNamesTheirShortNamesStandFor) 
         {"plain path", "C:\\my docs\\plain.txt", "C:\\my docs\\plain.txt"},
         {"bare drive", "c:", "c:"},
         {"each component", "C:\\my%20docs\\my%20report.txt", "C:\\my docs\\my report.txt"},
-        {"literal first", "C:\\both\\a%20b", "C:\\both\\a%20b"},
+        {"decoded first", "C:\\both\\a%20b", "C:\\both\\a b"},
+        {"escaped percent reaches the literal name", "C:\\both\\a%2520b", "C:\\both\\a%20b"},
+        {"literal when decoded names nothing", "C:\\both\\lit%41", "C:\\both\\lit%41"},
         {"decoded wildcard character", "C:\\a%2Ab", "C:\\a*b"},
+        {"backslash name stays encoded", "C:\\back%5Cslash\\z", "C:\\back%5Cslash\\z"},
         {"pattern stays", "C:\\my%20docs\\my%20*", "C:\\my docs\\my%20*"},
         {"nothing below a pattern", "C:\\*\\my%20docs", "C:\\*\\my%20docs"},
         {"nothing below a missing name", "C:\\none\\my%20docs", "C:\\none\\my%20docs"},

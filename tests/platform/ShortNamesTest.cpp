@@ -21,6 +21,7 @@ TEST(ShortNames, EncodeExactlyTheBytesThatAreUnsafeInAUrlOrAWildcard) {
         {"markup and quotes", "a<b>&\"c'.htm", "a%3Cb%3E%26%22c%27.htm"},
         {"url delimiters", "100% #1?.txt", "100%25%20%231%3F.txt"},
         {"wildcard", "a*b", "a%2Ab"},
+        {"backslash", "back\\slash.txt", "back%5Cslash.txt"},
         {"control bytes and delete", std::string("tab\there\x7f", 9), "tab%09here%7F"},
         {"utf-8 bytes in upper-case hex", "caf\xc3\xa9.txt", "caf%C3%A9.txt"},
         {"invalid utf-8 byte", "bad\xff", "bad%FF"},
@@ -48,7 +49,7 @@ TEST(ShortNames, DecodeGivesBackTheNameButNeverOneThatCouldLeaveTheDirectory) {
         {"dot dot", "%2E%2e", std::nullopt},
         {"dot dot half escaped", ".%2E", std::nullopt},
         {"slash", "a%2Fb", std::nullopt},
-        {"backslash", "a%5Cb", std::nullopt},
+        {"backslash is part of the name", "a%5Cb", "a\\b"},
         {"nul", "a%00b", std::nullopt},
     };
     for (const Row& row : rows) EXPECT_EQ(DecodeShortName(row.component), row.decoded) << row.name;
@@ -57,9 +58,18 @@ TEST(ShortNames, DecodeGivesBackTheNameButNeverOneThatCouldLeaveTheDirectory) {
 TEST(ShortNames, EveryByteSurvivesTheRoundTrip) {
     std::string everyByte;
     for (int byte = 1; byte < 256; ++byte) {
-        if (byte != '/' && byte != '\\') everyByte += static_cast<char>(byte);
+        if (byte != '/') everyByte += static_cast<char>(byte);
     }
     EXPECT_EQ(DecodeShortName(ShortNameOf(everyByte)), everyByte);
+}
+
+TEST(ShortNames, OnlyANameHoldingABackslashStaysEncodedInDrivePaths) {
+    EXPECT_TRUE(StaysEncodedInDrivePaths("back%5Cslash.txt"));
+    EXPECT_FALSE(StaysEncodedInDrivePaths("my%20docs"));
+    EXPECT_FALSE(StaysEncodedInDrivePaths("plain"));
+    EXPECT_EQ(UrlOfComponent("back%5Cslash.txt"), "back%5Cslash.txt");
+    EXPECT_EQ(UrlOfComponent("a%20b"), "a%2520b");
+    EXPECT_EQ(UrlOfComponent("my docs"), "my%20docs");
 }
 
 }  // namespace

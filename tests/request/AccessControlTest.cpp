@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "platform/DriveTable.h"
+#include "tests/support/TestDirectory.h"
 
 namespace {
 
@@ -66,30 +70,65 @@ INSTANTIATE_TEST_SUITE_P(
                     AccessRow{"RestrictiveOverlongOutsideListAllowed", kRes, {"10"}, kLongIp + ".5", kAllowed}),
     RowName);
 
-class DirectoryAccessCheck : public testing::TestWithParam<AccessRow> {};
+// Directories are compared as they lie on disk: drive C over a tree of the test's own.
+class DirectoryAccessCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = platform::TheDriveTable();
+        platform::SetDriveTable(platform::DriveTable({{'C', root_.Path(), platform::DriveType::HardDisk}}));
+        root_.WriteFile("Shared/Music/x.mp3", "x");
+        root_.WriteFile("sharedfiles/x", "x");
+        root_.WriteFile("private/b.txt", "b");
+        root_.WriteFile("PRIVATE/b.txt", "another directory on this drive");
+        root_.MakeDirectory("windows");
+        root_.MakeDirectory("elsewhere");
+        std::filesystem::create_directory_symlink(root_ / "private", root_ / "elsewhere/into-private");
+        std::filesystem::create_directory_symlink(root_ / "Shared", root_ / "shared-link");
+    }
+    void TearDown() override { platform::SetDriveTable(saved_); }
 
-TEST_P(DirectoryAccessCheck, FollowsDirectoryPolicy) {
-    ServerSettings settings;
-    settings.DirAccessOption = GetParam().option;
-    Fill(settings.DirList, GetParam().list);
-    EXPECT_EQ(CheckDirectoryAccess(settings, GetParam().request), GetParam().expected);
+    TestDirectory root_;
+    platform::DriveTable saved_;
+};
+
+TEST_F(DirectoryAccessCheck, FollowsDirectoryPolicyAsTheDirectoriesLieOnDisk) {
+    struct Row {
+        const char* name;
+        int option;
+        std::vector<std::string> list;
+        std::string request;
+        int expected;
+    };
+    const Row rows[] = {
+        {"unknown option acts as all", -1, {}, "c:\\", kAllowed},
+        {"selective below entry", kSel, {"C:\\Shared"}, "c:\\Shared\\Music\\x.mp3", kAllowed},
+        {"selective missing file below entry", kSel, {"C:\\Shared"}, "c:\\Shared\\none.txt", kAllowed},
+        {"selective other case is another directory", kSel, {"C:\\Shared"}, "c:\\SHARED\\Music", kRefused},
+        {"selective sibling with longer name", kSel, {"C:\\Shared"}, "c:\\sharedfiles\\x", kRefused},
+        {"selective drive root covers drive", kSel, {"c:\\"}, "C:\\deep\\x.txt", kAllowed},
+        {"selective entry reached through a link", kSel, {"c:\\shared-link"}, "c:\\Shared\\Music", kAllowed},
+        {"selective unknown drive", kSel, {"c:\\"}, "q:\\x", kRefused},
+        {"forward slash entry never matches", kSel, {"c:/Shared"}, "c:\\Shared\\Music", kRefused},
+        {"selective empty first entry ends list", kSel, {"", "c:\\Shared"}, "c:\\Shared", kRefused},
+        {"restrictive refuses entry itself", kRes, {"c:\\windows\\"}, "C:\\windows", kRefused},
+        {"restrictive refuses missing file below", kRes, {"c:\\private"}, "c:\\private\\none", kRefused},
+        {"restrictive refuses a link into it", kRes, {"c:\\private"}, "c:\\elsewhere\\into-private\\b.txt", kRefused},
+        {"restrictive other case is another directory", kRes, {"c:\\private"}, "c:\\PRIVATE\\b.txt", kAllowed},
+        {"restrictive missing entry refuses nothing", kRes, {"c:\\gone"}, "c:\\gone\\x", kAllowed},
+        {"restrictive eighth entry consulted",
+         kRes,
+         {"c:\\a", "c:\\b", "c:\\c", "c:\\d", "c:\\e", "c:\\f", "c:\\g", "c:\\private"},
+         "c:\\private",
+         kRefused},
+    };
+    for (const Row& row : rows) {
+        ServerSettings settings;
+        settings.DirAccessOption = row.option;
+        Fill(settings.DirList, row.list);
+        EXPECT_EQ(CheckDirectoryAccess(settings, row.request), row.expected) << row.name;
+    }
+    EXPECT_TRUE(DirectoryHolds("c:\\Shared", "c:\\shared-link\\Music\\new.bin"));
+    EXPECT_FALSE(DirectoryHolds("c:\\Shared", "c:\\sharedfiles\\new.bin"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    AccessControl, DirectoryAccessCheck,
-    testing::Values(
-        AccessRow{"UnknownOptionActsAsAll", -1, {}, "c:\\", kAllowed},
-        AccessRow{"SelectiveBelowEntryIgnoringCase", kSel, {"D:\\Shared"}, "d:\\shared\\Music\\x.mp3", kAllowed},
-        AccessRow{"SelectiveSiblingWithLongerName", kSel, {"D:\\Shared"}, "d:\\sharedfiles\\x", kRefused},
-        AccessRow{"SelectiveDriveRootCoversDrive", kSel, {"e:\\"}, "E:\\deep\\x.txt", kAllowed},
-        AccessRow{"ForwardSlashEntryNeverMatches", kSel, {"c:/data"}, "c:\\data\\x.txt", kRefused},
-        AccessRow{"RestrictiveRefusesEntryItself", kRes, {"c:\\windows\\"}, "C:\\Windows", kRefused},
-        AccessRow{"SelectiveLongestFittingPath", kSel, {"c:\\"}, kLongPath.substr(0, 254), kAllowed},
-        AccessRow{"SelectiveRefusesOverlongPath", kSel, {"c:\\"}, kLongPath, kRefused},
-        AccessRow{"SelectiveLongEntryNeverAdmitsCutForm", kSel, {kLongPath}, kLongPath + "b", kRefused},
-        AccessRow{"RestrictiveOverlongBelowEntryRefused", kRes, {"c:\\docs"}, "c:\\docs\\" + kLongPath, kRefused},
-        AccessRow{"RestrictiveLongEntryRefusesItself", kRes, {kLongPath}, kLongPath, kRefused},
-        AccessRow{"RestrictiveOverlongOutsideListAllowed", kRes, {"c:\\b"}, kLongPath, kAllowed}),
-    RowName);
 
 }  // namespace

@@ -92,6 +92,7 @@ bool ServerProcess::StartAndWaitFor(const std::string& text) {
         dup2(nullInput, 0);
         dup2(outFile, 1);
         dup2(errFile, 2);
+        if (!workingDirectory_.empty() && chdir(workingDirectory_.c_str()) != 0) _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

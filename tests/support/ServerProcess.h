@@ -32,6 +32,8 @@ public:
     void SetEnvironment(const std::string& name, const std::string& value) { environment_[name] = value; }
     // Replaces the options-file argument (nullopt: no argument at all).
     void SetArguments(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
+    // Where the server starts; the test's own directory when not set.
+    void SetWorkingDirectory(std::string directory) { workingDirectory_ = std::move(directory); }
 
     // Starts the binary and waits until it listens; false when it did not.
     bool Start();
@@ -70,5 +72,6 @@ private:
     std::string tempDirectory_;
     std::map<std::string, std::string> environment_;
     std::optional<std::vector<std::string>> arguments_;
+    std::string workingDirectory_;
     pid_t pid_ = -1;
 };

@@ -1,11 +1,14 @@
-// Where an upload may go: the destination field, the browser's file name and the
-// saved upload settings, without a file system (the probe is a table).
+// Where an upload may go: the destination field and the browser's file name (the file
+// system probe is a table), and the upload settings held against real directories.
 #include "cgi/upload/UploadTarget.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
+
+#include "platform/DriveTable.h"
+#include "tests/support/TestDirectory.h"
 
 namespace {
 
@@ -81,7 +84,28 @@ TEST(UploadTarget, TheDestinationAndTheFileNameGiveDirectoryAndName) {
     }
 }
 
-TEST(UploadTarget, TheSavedSettingsSayWhereFilesMayGo) {
+// Drives C and D over trees of the test's own: the settings are held against the
+// directories as they lie on disk.
+class UploadPermission : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = platform::TheDriveTable();
+        platform::SetDriveTable(platform::DriveTable(
+            {{'C', c_.Path(), platform::DriveType::HardDisk}, {'D', d_.Path(), platform::DriveType::HardDisk}}));
+        for (const char* directory : {"Up/deep/er", "Upper", "UP", "Docs/sub", "docsx", "secret/in", "public", "any"}) {
+            c_.MakeDirectory(directory);
+        }
+        d_.MakeDirectory("Up");
+        d_.MakeDirectory("any");
+    }
+    void TearDown() override { platform::SetDriveTable(saved_); }
+
+    TestDirectory c_;
+    TestDirectory d_;
+    platform::DriveTable saved_;
+};
+
+TEST_F(UploadPermission, TheSettingsSayWhereFilesMayGo) {
     struct Row {
         const char* name;
         int accessType;
@@ -135,12 +159,12 @@ TEST(UploadTarget, TheSavedSettingsSayWhereFilesMayGo) {
          "The upload directory Up is not a full path."},
         {"type 0: the sharing list does not matter", 0, "C:\\Up", 1, {"D:\\"}, {"C:\\Up", "a"}, ""},
         {"type 1: everything shared", 1, "", 0, {}, {"C:\\any", "a"}, ""},
-        {"type 1: inside a shared directory", 1, "", 1, {"c:\\docs"}, {"C:\\Docs\\sub", "a"}, ""},
+        {"type 1: inside a shared directory", 1, "", 1, {"c:\\Docs"}, {"C:\\Docs\\sub", "a"}, ""},
         {"type 1: outside every shared directory",
          1,
          "",
          1,
-         {"c:\\docs"},
+         {"c:\\Docs"},
          {"C:\\docsx", "a"},
          "The directory C:\\docsx is not open for uploads."},
         {"type 1: an empty selective list",
@@ -148,8 +172,8 @@ TEST(UploadTarget, TheSavedSettingsSayWhereFilesMayGo) {
          "",
          1,
          {},
-         {"C:\\docs", "a"},
-         "The directory C:\\docs is not open for uploads."},
+         {"C:\\Docs", "a"},
+         "The directory C:\\Docs is not open for uploads."},
         {"type 1: inside an excluded directory",
          1,
          "",
