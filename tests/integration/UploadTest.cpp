@@ -361,6 +361,16 @@ TEST_F(Upload, TheFormPageInEverySetting) {
     }
 }
 
+// Escaped, a destination of quotes grows six-fold: a form that cannot hold it whole is
+// refused, never sent cut short as if it were the form.
+TEST_F(Upload, AFormThatCannotHoldItsEscapedDestinationIsRefused) {
+    StartServer();
+    const Response fits = SplitResponse(Get("/@upload.htm/C/" + std::string(150, '"')));
+    EXPECT_TRUE(fits.body.ends_with("</BODY></HTML>\r\n")) << fits.body;
+    EXPECT_EQ(Get("/@upload.htm/C/" + std::string(250, '"')),
+              ErrorPageBytes("400 Bad Request", "The request is either too long or not in the right format."));
+}
+
 TEST_F(Upload, A200MebibyteFileArrivesWhole) {
     Start();
     const std::string source = sources / "large.bin";
