@@ -22,6 +22,8 @@ struct FileDialogRequest {
     std::string_view title;
     std::span<const FileFilter> filters;  // the first is selected
     std::string_view defaultExtension;    // without the dot; empty for none
+    // Open: false takes a name that does not exist yet. Its folder must exist either way.
+    bool fileMustExist = true;
 };
 
 struct DesktopServices {

@@ -213,6 +213,7 @@ void Dialog::UserClicks(int id) {
                 SetChecked(otherLayout.id, otherLayout.id == id);
             }
         }
+        Changed(id);  // a second click may have cleared the view's button; the model keeps it checked
     }
     Notify(id, Notification::Clicked);
 }

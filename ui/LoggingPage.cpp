@@ -39,8 +39,12 @@ void LoggingPage::EnableFile(bool enabled) {
 }
 
 void LoggingPage::Browse() {
-    const std::optional<std::string> chosen =
-        platform::ChooseFile({platform::FileDialogMode::Open, "Select a log file", kLogFileFilters, "log"});
+    // The log is made on the first request it records, so a new name is taken too.
+    const std::optional<std::string> chosen = platform::ChooseFile({.mode = platform::FileDialogMode::Open,
+                                                                    .title = "Select a log file",
+                                                                    .filters = kLogFileFilters,
+                                                                    .defaultExtension = "log",
+                                                                    .fileMustExist = false});
     // The box's own change marks the page changed, as typing would.
     if (chosen) dialog_.UserTypes(kFileBox, platform::TheDriveTable().MapFromHost(*chosen));
 }

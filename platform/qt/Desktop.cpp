@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -22,6 +21,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "platform/PropertySheet.h"
+#include "platform/qt/QtFileDialog.h"
 #include "platform/qt/QtMainWindow.h"
 #include "platform/qt/QtSheetView.h"
 
@@ -86,28 +86,8 @@ void ShowQtMessageBox(std::string_view caption, std::string_view text, MessageIc
     box.exec();
 }
 
-// "HTML File (*.htm, *.html)" with "*.htm; *.html" becomes "HTML File (*.htm *.html)",
-// the form Qt reads its patterns from.
-QString QtFilter(const FileFilter& filter) {
-    QString name = ToQString(filter.name);
-    const qsizetype open = name.lastIndexOf(" (");
-    if (open >= 0 && name.endsWith(')')) name.truncate(open);
-    QString patterns = ToQString(filter.pattern);
-    patterns.replace(';', ' ');
-    return name + " (" + patterns.simplified() + ")";
-}
-
-std::optional<std::string> ChooseQtFile(const FileDialogRequest& request) {
-    QFileDialog dialog(theMainWindow, ToQString(request.title));
-    const bool save = request.mode == FileDialogMode::Save;
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    QStringList filters;
-    for (const FileFilter& filter : request.filters) filters << QtFilter(filter);
-    dialog.setNameFilters(filters);
-    if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(ToQString(request.defaultExtension));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return FromQString(dialog.selectedFiles().first());
+std::optional<std::string> ChooseFileOverMainWindow(const FileDialogRequest& request) {
+    return ChooseQtFile(request, theMainWindow);
 }
 
 bool OpenWithDesktop(std::string_view hostPath) {
@@ -133,7 +113,7 @@ public:
         QApplication::setQuitOnLastWindowClosed(false);
         theMainWindow = &window_;
         SetMessageBoxHandler(&ShowQtMessageBox);
-        SetDesktopServices({&ChooseQtFile, &OpenWithDesktop, &ShowQtWaitCursor});
+        SetDesktopServices({&ChooseFileOverMainWindow, &OpenWithDesktop, &ShowQtWaitCursor});
         SetSheetViewFactory(&MakeQtSheetView);
     }
     ~QtDesktop() override {

@@ -25,8 +25,7 @@ void Quietly(Widget* widget, Write write) {
 
 }  // namespace
 
-QtDialogView::QtDialogView(Dialog& dialog, QWidget* parent, std::function<void()> onEnter)
-    : dialog_(dialog), widget_(new QWidget(parent)), onEnter_(std::move(onEnter)) {
+QtDialogView::QtDialogView(Dialog& dialog, QWidget* parent) : dialog_(dialog), widget_(new QWidget(parent)) {
     const DialogTemplate& layout = dialog.Layout();
     widget_->setObjectName(QString("dialog-%1").arg(layout.id));
     widget_->setFixedSize(layout.width, layout.height);
@@ -90,7 +89,7 @@ void QtDialogView::Connect(const ControlTemplate& control, QWidget* widget) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         connect(edit, &QLineEdit::textEdited, this,
                 [this, id](const QString& text) { dialog_.UserTypes(id, FromQString(text)); });
-        connect(edit, &QLineEdit::returnPressed, this, [this] { onEnter_(); });
+        // Enter is the sheet's: the line edit passes it on, so returnPressed would act a second time.
         edit->installEventFilter(this);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo->lineEdit(), &QLineEdit::textEdited, this,

@@ -4,7 +4,6 @@
 // widgets. Every widget is named "control-<id>".
 #include <QObject>
 #include <QWidget>
-#include <functional>
 #include <map>
 
 #include "platform/Dialog.h"
@@ -13,8 +12,7 @@ namespace platform {
 
 class QtDialogView : public QObject, public DialogView {
 public:
-    // `onEnter` runs when Enter is pressed in a text box of the dialog.
-    QtDialogView(Dialog& dialog, QWidget* parent, std::function<void()> onEnter);
+    QtDialogView(Dialog& dialog, QWidget* parent);
     ~QtDialogView() override;
 
     [[nodiscard]] QWidget* Widget() const { return widget_; }
@@ -29,7 +27,6 @@ private:
 
     Dialog& dialog_;
     QWidget* widget_;
-    std::function<void()> onEnter_;
     std::map<int, QWidget*> widgets_;
 };
 

@@ -96,7 +96,7 @@ QtSheetView::~QtSheetView() {
 void QtSheetView::PageCreated(int index, Dialog& page) {
     QWidget* tab = tabs_->widget(index);
     if (tab == nullptr) return;
-    pages_.push_back(std::make_unique<QtDialogView>(page, tab, [this] { sheet_.PressEnter(); }));
+    pages_.push_back(std::make_unique<QtDialogView>(page, tab));
     pages_.back()->Widget()->show();  // the tab is already on screen
 }
 

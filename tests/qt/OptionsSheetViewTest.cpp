@@ -1,14 +1,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 #include "platform/qt/QtSheetView.h"
 #include "tests/qt/QtDesktopTest.h"
@@ -18,6 +22,40 @@
 namespace {
 
 using platform::QtSheetView;
+
+// Answers the file dialog that the next click opens, from inside its event loop, and
+// closes every message box shown meanwhile, keeping its text. A dialog still open after
+// the answer is cancelled, so a test that goes wrong ends instead of waiting for a person.
+class FileDialogAnswer {
+public:
+    explicit FileDialogAnswer(std::function<void(QFileDialog&)> answer) : answer_(std::move(answer)) {
+        QObject::connect(&dialogWatch_, &QTimer::timeout, &dialogWatch_, [this] { Answer(); });
+        QObject::connect(&boxWatch_, &QTimer::timeout, &boxWatch_, [this] { CloseMessageBox(); });
+        dialogWatch_.start(10);
+        boxWatch_.start(10);
+    }
+
+    QStringList messages;
+
+private:
+    void Answer() {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        dialogWatch_.stop();
+        answer_(*dialog);
+        if (dialog->isVisible()) dialog->reject();
+    }
+    void CloseMessageBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        messages << box->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    }
+
+    std::function<void(QFileDialog&)> answer_;
+    QTimer dialogWatch_;  // two timers: a timer's handler is not run again while it is running
+    QTimer boxWatch_;
+};
 
 class OptionsSheetViewTest : public QtDesktopTest {
 protected:
@@ -37,6 +75,10 @@ protected:
     template <typename Widget = QWidget>
     static Widget* Control(QDialog* dialog, int id) {
         return dialog->findChild<Widget*>(QString("control-%1").arg(id));
+    }
+    // On the indicator: a click beyond the end of a short text misses the button.
+    static void ClickIndicator(QWidget* button) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
     static QString Text(QWidget* widget) {
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
@@ -117,6 +159,69 @@ TEST_F(OptionsSheetViewTest, EnterInTheAddressBoxAddsTheEntry) {
     QTest::mouseClick(dialog->findChild<QPushButton*>("sheet-cancel"), Qt::LeftButton);
     ProcessEvents();
     EXPECT_EQ(Settings().IpOption, kAccessAll) << "Cancel stored nothing";
+}
+
+TEST_F(OptionsSheetViewTest, ClickingTheCheckedRadioButtonKeepsItChecked) {
+    Settings().UploadOn = 1;  // so that every group is enabled
+    QDialog* dialog = Open(0);
+    auto* tabs = dialog->findChild<QTabWidget*>("sheet-tabs");
+    int clicked = 0;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        const platform::Dialog& model = *sheet_.Sheet().Page(page);
+        for (const platform::ControlTemplate& control : model.Layout().controls) {
+            auto* radio = Control<QRadioButton>(dialog, control.id);
+            if (radio == nullptr || !radio->isChecked()) continue;
+            ClickIndicator(radio);
+            EXPECT_TRUE(radio->isChecked()) << control.id;
+            EXPECT_TRUE(model.Checked(control.id)) << control.id;
+            ++clicked;
+        }
+    }
+    EXPECT_EQ(clicked, 6) << "one checked button in each group of the sheet";
+}
+
+TEST_F(OptionsSheetViewTest, EnterInARefusedEntryShowsItsMessageOnce) {
+    QDialog* dialog = Open(2);
+    QTest::mouseClick(Control(dialog, network::kSelective), Qt::LeftButton);
+    auto* address = Control<QLineEdit>(dialog, network::kEntryBox);
+    QTest::keyClicks(address, "no-such-host.invalid");
+    QTest::keyClick(address, Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(waitCursors, 1) << "the name is looked up once";
+    EXPECT_EQ(address->text(), "no-such-host.invalid") << "left in the box for correction";
+
+    dialog->findChild<QTabWidget*>("sheet-tabs")->setCurrentIndex(3);
+    QTest::mouseClick(Control(dialog, sharing::kSelective), Qt::LeftButton);
+    auto* directory = Control<QLineEdit>(dialog, sharing::kEntryBox);
+    QTest::keyClicks(directory, "c:\\missing");
+    QTest::keyClick(directory, Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(Control<QListWidget>(dialog, sharing::kList)->count(), 0);
+    EXPECT_TRUE(sheet_.Sheet().IsOpen());
+}
+
+TEST_F(OptionsSheetViewTest, LogFileBrowseTakesANewFileInAFolderThatExists) {
+    UseDesktopFileDialogs();
+    QDialog* dialog = Open(4);
+    ClickIndicator(Control(dialog, logging::kEnable));
+    auto* fileBox = Control<QLineEdit>(dialog, logging::kFileBox);
+    const auto browse = [&](const QString& name) {
+        FileDialogAnswer answer([&](QFileDialog& files) {
+            files.setDirectory(QString::fromStdString(drive_.Path()));
+            auto* nameBox = files.findChild<QLineEdit*>("fileNameEdit");
+            QTest::keyClicks(nameBox, name);
+            QTest::keyClick(nameBox, Qt::Key_Return);
+        });
+        QTest::mouseClick(Control(dialog, logging::kBrowse), Qt::LeftButton);
+        return answer.messages;
+    };
+    const QStringList refused = browse("missing/new.log");
+    ASSERT_EQ(refused.size(), 1) << "a folder that does not exist is refused in the dialog";
+    EXPECT_TRUE(refused[0].contains("missing")) << refused[0].toStdString();
+    EXPECT_EQ(fileBox->text().toStdString(), "");
+    EXPECT_EQ(browse("new.log").join('\n').toStdString(), "") << "no message";
+    EXPECT_EQ(fileBox->text().toStdString(), "C:\\new.log");
 }
 
 }  // namespace

@@ -80,6 +80,12 @@ void UiTest::TearDown() {
     }
 }
 
+void UiTest::UseDesktopFileDialogs() {
+    platform::DesktopServices services = platform::SetDesktopServices({});
+    services.chooseFile = previousServices_.chooseFile;
+    platform::SetDesktopServices(services);
+}
+
 void UiTest::StartServer() {
     Settings().Port = FreePort();
     ASSERT_EQ(server_.StartListening(), 0);

@@ -55,6 +55,8 @@ protected:
 
     // Listens on a free port of loopback, as start-up would.
     void StartServer();
+    // The desktop's own file dialogs instead of the test's answers.
+    void UseDesktopFileDialogs();
     [[nodiscard]] static bool Accepts(int port);
 
     TestDirectory home_;
