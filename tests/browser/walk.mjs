@@ -1,6 +1,6 @@
 // Walks a real Pellora server in Debian's headless chromium, as a person would: from
 // "/" into drive C, into a directory, and onto files whose names need encoding in a
-// URL; then loads every built-in image.
+// URL or are spelt like another file's link; then loads every built-in image.
 //
 //   node tests/browser/walk.mjs [path/to/pellora]
 //
@@ -24,12 +24,20 @@ const kWholeRunLimit = 150_000;
 const kBuiltinImages = ['file_htm.gif', 'file_txt.gif', 'file_img.gif', 'file_aud.gif', 'file_vid.gif',
   'file_app.gif', 'file.gif', 'dir.gif', 'home.gif', 'upload.gif'];
 
-// Names a browser must encode in a URL, beside one it need not. The contents stay
+// Names a browser must encode in a URL, beside one it need not, and names literally
+// spelt like another's link: each link must reach its own file. The contents stay
 // ASCII: the browser hands back text bodies decoded, so only ASCII compares byte for byte.
 const kFiles = {
   'my report.txt': 'Quarterly report\r\nwith a blank in its name.\n',
   'café.txt': 'Cafe au lait: bytes beyond ASCII in the name.\n',
   'plain.txt': 'Nothing special about this one.\n',
+  'a b.txt': 'a blank\n',
+  'a%20b.txt': 'named like the link of "a b.txt"\n',
+  'a%2520b.txt': 'named like the link of "a%20b.txt"\n',
+  '100%.txt': 'a percent sign that escapes nothing\n',
+  '%41.txt': 'named like an escaped A\n',
+  'A.txt': 'the A itself\n',
+  'back\\slash.txt': 'a backslash, which is no separator in a name\n',
 };
 
 let root = null;
