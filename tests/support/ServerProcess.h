@@ -37,7 +37,8 @@ public:
     bool Start();
     // Starts the binary and waits until its standard output holds `text`.
     bool StartAndWaitFor(const std::string& text);
-    // SIGTERM, then the exit status (-1 when it did not end by itself in time).
+    // SIGTERM, then the exit status (-1 when it did not end by itself in time); for a run
+    // that has already ended and been reaped, its status.
     int Stop();
     [[nodiscard]] bool Running() const { return pid_ > 0; }
 
@@ -71,4 +72,5 @@ private:
     std::map<std::string, std::string> environment_;
     std::optional<std::vector<std::string>> arguments_;
     pid_t pid_ = -1;
+    int exitStatus_ = -1;  // of a run reaped while waiting for its output
 };
