@@ -46,11 +46,14 @@ install(FILES ${CMAKE_BINARY_DIR}/pellora.1.gz DESTINATION ${CMAKE_INSTALL_MANDI
 
 # The user service names the program by its full path, which the prefix of the install
 # decides (a package's is not the configured one), so it is written when installing.
+# Each install writes its own copy, so that two at once (a package and a test) cannot meet.
 install(CODE "
   set(PELLORA_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/pellora\")
-  configure_file(\"${CMAKE_SOURCE_DIR}/resources/pellora.service.in\" \"${CMAKE_BINARY_DIR}/service/pellora.service\" @ONLY)
-  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\" TYPE FILE
-    FILES \"${CMAKE_BINARY_DIR}/service/pellora.service\")" COMPONENT server)
+  string(MD5 place \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  set(service \"${CMAKE_BINARY_DIR}/service/\${place}/pellora.service\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/resources/pellora.service.in\" \"\${service}\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\" TYPE FILE FILES \"\${service}\")
+  file(REMOVE_RECURSE \"${CMAKE_BINARY_DIR}/service/\${place}\")" COMPONENT server)
 
 # The desktop: its module, menu entry, icons and AppStream metainfo.
 install(TARGETS pellora_desktop_module LIBRARY DESTINATION ${PELLORA_PROGRAM_DIR} COMPONENT desktop)
