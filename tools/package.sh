@@ -23,4 +23,14 @@ mkdir -p "$out"
 rm -f "$out"/pellora_*.deb "$out"/pellora-desktop_*.deb
 cpack --config "$build/CPackConfig.cmake" -B "$out" > "$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; exit 1; }
 rm -rf "$out/_CPack_Packages"
+# CPack gives a package with a shared object under /usr/lib maintainer scripts that run
+# ldconfig, which does nothing for a module loaded by its path, and a postrm would keep
+# the package listed after its removal. The desktop package is made again without them.
+for deb in "$out"/pellora-desktop_*.deb; do
+  tree=$(mktemp -d)
+  dpkg-deb -R "$deb" "$tree"
+  rm -f "$tree/DEBIAN/postinst" "$tree/DEBIAN/postrm"
+  dpkg-deb --root-owner-group -Zxz -b "$tree" "$deb" > /dev/null
+  rm -rf "$tree"
+done
 ls "$out"/*.deb

@@ -2,7 +2,8 @@
 # tools/package.sh makes the two Debian packages of a build: lintian finds no error in
 # them, they hold exactly the expected layout, the headless package needs no Qt library
 # (its dependencies computed from its binaries), the desktop package needs it and the
-# first, and the headless package unpacked alone runs and serves.
+# first, neither has maintainer scripts, and the headless package unpacked alone runs
+# and serves.
 #   debian-packages.sh <build-dir> <source-dir>
 set -euo pipefail
 build=$1
@@ -34,6 +35,10 @@ for package in pellora pellora-desktop; do
   diff <(grep -v '^#' "$here/$package.contents") <(contents "$deb") > "$work/$package.diff" ||
     { cat "$work/$package.diff"; fail "$package does not hold the expected layout (< expected, > built)"; }
   dpkg-deb -c "$deb" | awk '{ print $2 }' | grep -qv '^root/root$' && fail "$package holds files not owned by root"
+  # No maintainer scripts: removing the package leaves nothing of it, not even its name.
+  dpkg-deb -e "$deb" "$work/control-$package"
+  [ "$(ls "$work/control-$package" | tr '\n' ' ')" = "control md5sums " ] ||
+    fail "$package has control files $(ls "$work/control-$package" | tr '\n' ' ')"
 done
 
 server_depends=$(dpkg-deb -f "$server_deb" Depends)
