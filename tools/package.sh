@@ -6,11 +6,12 @@
 # with Debian's hardening flags and warnings not made errors, as a packager builds. With
 # one (the suite's own): that build is packaged as it stands, nothing is compiled.
 set -euo pipefail
+# Folders given are taken from where the command is run.
+out=$(realpath -m "${1:-$(dirname "$0")/../dist}")
+build=${2:+$(realpath "$2")}
 cd "$(dirname "$0")/.."
-out=$(realpath -m "${1:-dist}")
-build=${2:-}
 if [ -z "$build" ]; then
-  build=build-deb
+  build="build-deb"
   export DEB_BUILD_MAINT_OPTIONS=hardening=+all
   flags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=$flags" \
