@@ -1,8 +1,10 @@
 // Wires the parts together: the queue, the window, the application and its server.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "config/CommandLineQuery.h"
 #include "config/Startup.h"
 #include "core/Application.h"
 #include "platform/AllocatorTuning.h"
@@ -29,6 +31,12 @@ void ApplyIdleLimit(Server& server) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer before anything starts: no window, no store, no port.
+    if (const CommandLineQuery query = FindCommandLineQuery(argc, argv); query != CommandLineQuery::None) {
+        const std::string_view answer = CommandLineAnswer(query);
+        std::fwrite(answer.data(), 1, answer.size(), stdout);
+        return 0;
+    }
     platform::KeepLargeBlocksWarm();
     platform::TerminationSignals signals;
     platform::ChildExitSignals childExits;
@@ -57,7 +65,12 @@ int main(int argc, char** argv) {
     application.WatchChildExits(&childExits);
     ApplyIdleLimit(application.server);
     mainWindow.OnCreate();
-    if (!desktop) return application.Run();
+    if (!desktop) {
+        // Without a window nothing could start a server that failed to listen: the run
+        // ends, after the message, so that a service manager or the prompt sees it.
+        if (!mainWindow.ServerRunning()) return EXIT_FAILURE;
+        return application.Run();
+    }
     return desktop->Run([&application](int& exitCode) {
         switch (application.Turn(exitCode)) {
             case Application::TurnResult::Idle:

@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > /dev/null
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORA_WERROR=ON "$@" > /dev/null
 cmake --build "$dir" -j"$(nproc)" ${PELLORA_TARGET:+--target "$PELLORA_TARGET"}

@@ -4,6 +4,7 @@
   resources/images/*.gif    the ten icons the server serves under /@name
   resources/window/main.gif the picture in the main window (300x200)
   resources/window/pellora.png  the application icon (64x64)
+  resources/icons/pellora-N.png the same icon at the desktop's other sizes (16 to 256)
 
 Standard library only: the GIF (LZW) and PNG encoders are below. Every file is decoded
 again after writing and compared with what was drawn, so a faulty encoder fails here.
@@ -502,10 +503,16 @@ def window_picture():
     return width, height, palette, indices
 
 
-def app_icon():
-    size = 64
+# The sizes the desktop's icon theme (hicolor) is given besides the 64x64 one.
+ICON_SIZES = (16, 24, 32, 48, 128, 256)
+
+
+def app_icon(pixels=64):
+    """Drawn on a 64-unit grid, sampled at `pixels` across."""
+    size, scale = 64, 64.0 / pixels
 
     def shade(x, y):
+        x, y = x * scale, y * scale
         # A rounded blue tile behind the emblem.
         corner, inset = 10.0, 2.0
         qx = max(inset + corner - x, 0.0, x - (size - inset - corner))
@@ -516,7 +523,7 @@ def app_icon():
         emblem = folder_and_globe((x - 4) / 56.0, (y - 2) / 56.0)
         return (emblem or colour) + (1.0,)
 
-    return size, size, render(size, size, shade, 4)
+    return pixels, pixels, render(pixels, pixels, shade, 4)
 
 
 def quantize(pixels, count):
@@ -583,8 +590,9 @@ def main(arguments):
         raise SystemExit(__doc__)
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
     images, window = os.path.join(root, "images"), os.path.join(root, "window")
-    os.makedirs(images, exist_ok=True)
-    os.makedirs(window, exist_ok=True)
+    icons = os.path.join(root, "icons")
+    for folder in (images, window, icons):
+        os.makedirs(folder, exist_ok=True)
 
     written = []
     for name in ICON_ORDER:
@@ -592,6 +600,9 @@ def main(arguments):
         written.append((name, result, 8))
     written.append(("main.gif", write_gif(os.path.join(window, "main.gif"), *window_picture()), 2))
     written.append(("pellora.png", write_png(os.path.join(window, "pellora.png"), *app_icon()), 4))
+    for size in ICON_SIZES:
+        name = "pellora-%d.png" % size
+        written.append((name, write_png(os.path.join(icons, name), *app_icon(size)), max(1, 256 // size)))
     for name, (width, height, rgba), scale in written:
         print("%-14s %dx%d" % (name, width, height))
         if preview:

@@ -18,6 +18,8 @@ public:
     // Builds the window's contents, brings the settings in and starts listening.
     void OnCreate();
     std::int64_t Handle(const platform::Message& message) override;
+    // Whether the server listens (false after a failed start or a Stop).
+    [[nodiscard]] bool ServerRunning() const { return control_.Running(); }
 
     [[nodiscard]] OptionsSheet& Options() { return options_; }
 

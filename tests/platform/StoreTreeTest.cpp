@@ -155,7 +155,9 @@ TEST(StoreTree, RefusesWhatIsNotAWholeStore) {
         {"dword without digits", head + "[K]\n\"v\"=dword:\n" + end},
         {"dword in hex", head + "[K]\n\"v\"=dword:0x10\n" + end},
         {"an encoded NUL", head + "[K]\n\"v\"=\"a%00b\"\n" + end},
-        {"a raw NUL", head + "[K]\n\"v\"=\"a\0b\"\n"s + end},
+        // Appended piece by piece: `head + "..."s` inserts into the temporary, where GCC 12
+        // at -O3 reports a -Wrestrict overlap that cannot happen (its bug 105329).
+        {"a raw NUL", head + "[K]\n\"v\"=\"a" + '\0' + "b\"\n" + end},
         {"an unknown line", head + "[K]\nv=x\n" + end},
     };
     for (const Row& row : rows) {

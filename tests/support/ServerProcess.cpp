@@ -109,7 +109,9 @@ bool ServerProcess::WaitForOutput(const std::string& text, std::chrono::millisec
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            return false;
+            exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            // A run that ends by itself may have written the text just before.
+            return Stdout().find(text) != std::string::npos;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -117,7 +119,7 @@ bool ServerProcess::WaitForOutput(const std::string& text, std::chrono::millisec
 }
 
 int ServerProcess::Stop() {
-    if (pid_ <= 0) return -1;
+    if (pid_ <= 0) return exitStatus_;
     kill(pid_, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {

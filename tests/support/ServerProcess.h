@@ -39,7 +39,8 @@ public:
     bool Start();
     // Starts the binary and waits until its standard output holds `text`.
     bool StartAndWaitFor(const std::string& text);
-    // SIGTERM, then the exit status (-1 when it did not end by itself in time).
+    // SIGTERM, then the exit status (-1 when it did not end by itself in time); for a run
+    // that has already ended and been reaped, its status.
     int Stop();
     [[nodiscard]] bool Running() const { return pid_ > 0; }
 
@@ -74,4 +75,5 @@ private:
     std::optional<std::vector<std::string>> arguments_;
     std::string workingDirectory_;
     pid_t pid_ = -1;
+    int exitStatus_ = -1;  // of a run reaped while waiting for its output
 };
