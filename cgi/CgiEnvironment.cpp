@@ -43,9 +43,8 @@ const char* MethodName(RequestMethod method) {
 
 // The document root in URL form: "c:\web\docs\" becomes "/c/web/docs".
 std::string DocumentRootUrl() {
-    const std::string_view root = Settings().RootDir;
-    if (root.size() < 2 || root[1] != ':') return {};
-    std::string url = DrivePathToUrlPath(root);
+    std::string url;
+    PathToUrl(Settings().RootDir, url);
     if (url.ends_with('/')) url.pop_back();
     return url;
 }

@@ -14,16 +14,21 @@ inline constexpr std::size_t kEnvironmentCapacity = 4096;
 using CommandLineText = FixedString<kCommandLineCapacity>;
 using QueryStringText = FixedString<kQueryStringCapacity>;
 
-// Starts the program a query URL or a POST names: 0 and state RunningCgi, or -1 and
-// an error page.
-int RunCgiRequest(Connection& connection);
+enum class CgiLaunch { Started, Refused };
+enum class ProgramCheck { Runnable, Refused };
+enum class CgiProgress { Running, Ended };
+enum class CommandForm { ThroughInterpreter, ProgramItself };
 
-// Whether the request names a program that can run, from its header alone: 0, or -1
-// and the error page its run would get. A body nothing would read is never stored.
-int CheckCgiProgram(Connection& connection);
+// Starts the program a query URL or a POST names, its run kept in the connection; or
+// sets the error page that says why not.
+CgiLaunch RunCgiRequest(Connection& connection);
+
+// Whether the request names a program that can run, from its header alone; when not,
+// the error page its run would get is set. A body nothing would read is never stored.
+ProgramCheck CheckCgiProgram(Connection& connection);
 
 // One look at the running program: when it has ended, its output becomes the response.
-int PollCgiRun(Connection& connection);
+CgiProgress PollCgiRun(Connection& connection);
 
 // "/cgi-bin/" for the CGI directory "cgi-bin": what a CGI URL begins with.
 std::string CgiPrefix(std::string_view cgiDir);
@@ -33,9 +38,9 @@ std::string CgiPrefix(std::string_view cgiDir);
 int ParseCgiRequest(std::string_view request, RequestMethod method, PathText& scriptName, PathText& pathInfo,
                     QueryStringText& queryString);
 
-// The program path, or the registered interpreter command in front of it: 0 when a
-// command template was used, -1 when the command line is the program path alone.
-int BuildCgiCommandLine(std::string_view programPath, CommandLineText& commandLine);
+// The program path, with the registered interpreter command in front of it when its
+// type has one.
+CommandForm BuildCgiCommandLine(std::string_view programPath, CommandLineText& commandLine);
 
 // The 17 variables of the program's environment, each "NAME=value" and a NUL, then
 // one more NUL; every value bounded, the whole block at most 4096 bytes.

@@ -49,16 +49,16 @@ int ParseCgiRequest(std::string_view request, RequestMethod method, PathText& sc
     return 0;
 }
 
-int BuildCgiCommandLine(std::string_view programPath, CommandLineText& commandLine) {
+CommandForm BuildCgiCommandLine(std::string_view programPath, CommandLineText& commandLine) {
     FixedString<256> command;
     const std::string_view placeholder = "\"%1\"";
     std::size_t at = std::string_view::npos;
     if (LookupOpenCommand(programPath, command) == 0) at = command.View().find(placeholder);
     if (at == std::string_view::npos) {
         commandLine.Assign(programPath);
-        return -1;
+        return CommandForm::ProgramItself;
     }
     commandLine.Assign(command.View().substr(0, at));
     commandLine.Append(programPath);
-    return 0;
+    return CommandForm::ThroughInterpreter;
 }

@@ -1,5 +1,7 @@
 #pragma once
-// The record of one client from accept to close, and the CGI run it may own.
+// The record of one client from accept to close: its state, its request, its answer
+// and the CGI run it may own. What happens in each state, and which state follows,
+// is told in one place: Server::StepConnection (core/Connection.cpp).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -14,22 +16,21 @@
 #include "platform/OwnedTempFile.h"
 #include "platform/Socket.h"
 
+// In the order of a connection's life.
 enum class ConnectionState {
-    AwaitingRequest = 0,
-    RequestReceived = 1,
-    ReceivingBody = 2,
-    RunningCgi = 3,
-    ResponseReady = 4,
-    SendingResponse = 5,
-    Finished = 6,
-    // A POST whose header part has not all come yet; it is gathered across reads.
-    ReceivingHeader = 7,
-    // Answered before its body had all come: the rest is read and dropped for a
-    // while, so that closing does not reset the answer away from the client.
-    DrainingBody = 8,
+    AwaitingRequest,  // accepted; no byte of the request yet
+    ReceivingHeader,  // a POST whose header part has not all come yet
+    RequestReceived,  // a whole request, or a POST's whole header part: to be answered
+    ReceivingBody,    // an admitted POST's body going into its file
+    RunningCgi,       // the program that answers it runs
+    ResponseReady,    // the answer is chosen; nothing of it has gone out
+    SendingResponse,  // going out piece by piece
+    AwaitingRoom,     // the socket took less than it was offered: waits until it takes more
+    Finished,         // all of it went out: to be logged and ended
+    DrainingBody,     // answered before its body had all come: the rest is read and dropped,
+                      // so that closing does not reset the answer away from the client
+    Closed,           // done with: the pump, or the event that ended it, frees the record
 };
-
-enum class ResponseKind { None = 0, Text = 1, File = 2, TempPage = 3, CgiOutput = 4 };
 
 inline constexpr std::size_t kResponseTextCapacity = 2052;
 inline constexpr std::size_t kClientIpCapacity = 20;
@@ -39,6 +40,30 @@ inline constexpr std::size_t kHeaderCapacity = 512;
 inline constexpr std::size_t kOutgoingCapacity = kHeaderCapacity + kPieceSize;
 
 using ResponseText = FixedString<kResponseTextCapacity>;
+using HeaderText = FixedString<kHeaderCapacity>;
+
+enum class ResponseKind {
+    None,
+    Text,       // a whole answer made here: a redirect, the upload form, a header alone
+    ErrorPage,  // a whole answer that refuses the request
+    File,       // a file to send as it is
+    TempPage,   // a page generated into a temporary file, deleted once sent
+    CgiOutput,  // a program's output in a temporary file, deleted once sent
+};
+
+// What a connection answers with. Each kind keeps its own field.
+struct Response {
+    ResponseKind kind = ResponseKind::None;
+    ResponseText text;                      // Text and ErrorPage: the whole answer, header included
+    std::string file;                       // File: the drive-form or host path to send
+    platform::OwnedTempFile temporaryFile;  // TempPage and CgiOutput
+
+    [[nodiscard]] bool IsWholeText() const { return kind == ResponseKind::Text || kind == ResponseKind::ErrorPage; }
+    // The file whose bytes make the body: the served file or the temporary one.
+    [[nodiscard]] std::string_view BodyPath() const {
+        return kind == ResponseKind::File ? std::string_view(file) : temporaryFile.Name();
+    }
+};
 
 // Ties a request to the CGI program that answers it. Destroying it ends a program
 // that still runs and deletes the files of a run that did not finish.
@@ -70,32 +95,26 @@ struct Connection {
     platform::Socket socket;
     FixedString<kClientIpCapacity> clientIp;
     FixedString<kRequestCapacity> request;
-    ResponseText responseText;
     RequestMethod method = RequestMethod::Get;
-    ResponseKind responseKind = ResponseKind::None;
-    platform::FileHandle file;
+    Response response;
     std::uint32_t startTick = 0;
     std::int32_t contentLength = 0;
     std::int32_t bodyReceived = 0;
     std::int64_t bytesSent = 0;  // 64-bit: files larger than 2 GiB are counted right
     std::uint32_t bytesReceived = 0;
     std::unique_ptr<CgiRun> cgiRun;
-
-    // The generated page or CGI output that responseText names; deleted with the
-    // connection when the response did not finish.
-    platform::OwnedTempFile responseFile;
-    OutgoingBytes unsent;
-    // Bytes of `file` still to send, counted from its size at opening; the rest goes
-    // straight from the file to the socket.
-    std::int64_t fileBytesLeft = 0;
-    bool socketFull = false;             // the socket took less than a whole piece last time
-    bool copyPieces = false;             // the file is read into `unsent` piece by piece instead
-    bool watched = false;                // the message queue watches the socket
-    std::uint32_t lastProgressTick = 0;  // last byte received or sent
-    std::uint32_t drainStartTick = 0;
     // Body bytes that came with a POST's header part, held until the body is admitted
     // (stored) or refused (dropped).
     std::string bodyStart;
+
+    // The file being sent and what is left of it, counted from its size at opening;
+    // the rest goes straight from the file to the socket.
+    platform::FileHandle file;
+    std::int64_t fileBytesLeft = 0;
+    bool copyPieces = false;  // the file is read into `unsent` piece by piece instead
+    OutgoingBytes unsent;
+    std::uint32_t lastProgressTick = 0;  // last byte received or sent
+    std::uint32_t drainStartTick = 0;
 
     // The open file the body comes from, with its size at opening.
     void TakeBody(platform::FileHandle opened, std::int64_t size) {
@@ -105,6 +124,7 @@ struct Connection {
         // until it ends.
         copyPieces = size == 0;
     }
+    [[nodiscard]] bool BodyWhole() const { return contentLength <= bodyReceived; }
 };
 
 Wait WaitsFor(const Connection& connection);

@@ -1,27 +1,21 @@
-// Delivery: one step of one connection per pump pass. A send the socket cannot take
-// now keeps its rest in the connection; the next piece is read only when it is gone.
+// Delivery: the answer goes out, a bounded part of it per step. A send the socket
+// cannot take now keeps its rest in the connection; the next piece is read only when
+// it is gone.
 #include <algorithm>
 #include <string>
 
-#include "cgi/CgiGateway.h"
 #include "config/ServerSettings.h"
 #include "core/DateText.h"
 #include "core/ErrorPage.h"
 #include "core/Server.h"
 #include "log/AccessLog.h"
 #include "platform/Clock.h"
-#include "request/AccessControl.h"
 #include "request/ContentTypes.h"
-#include "request/Router.h"
 
 namespace {
 
-using HeaderText = FixedString<kHeaderCapacity>;
-
 // Pieces sent in one step of one connection at most.
 constexpr int kPiecesPerStep = 64;
-
-constexpr std::string_view kClientRefusedMessage = "Your ip address is not allowed by the server.";
 
 HeaderText FullHeader(std::string_view contentType) {
     HeaderText header("HTTP/1.0 200 OK\r\nDate: ");
@@ -67,112 +61,23 @@ std::size_t NextPieceSize(const Connection& connection) {
     return static_cast<std::size_t>(std::min<std::int64_t>(kPieceSize, connection.fileBytesLeft));
 }
 
-bool DeletesAfterSending(ResponseKind kind) {
-    return kind == ResponseKind::TempPage || kind == ResponseKind::CgiOutput;
-}
-
 }  // namespace
-
-int Server::StepConnection(Connection* connection) {
-    if (connection == nullptr) return -1;
-    const int socket = connection->socket.Descriptor();
-    if (!connection->unsent.Empty()) {
-        const SendOutcome flushed = Flush(*connection);
-        if (flushed == SendOutcome::Failed) {
-            RemoveConnection(socket);
-            return 0;
-        }
-    }
-    if (IdleTooLong(*connection)) {
-        RemoveConnection(socket);
-        return 0;
-    }
-    if (!connection->unsent.Empty()) return 0;
-
-    switch (connection->state) {
-        case ConnectionState::AwaitingRequest:
-        case ConnectionState::ReceivingHeader:
-        case ConnectionState::ResponseReady:
-        case ConnectionState::SendingResponse:
-        case ConnectionState::Finished:
-            break;
-        case ConnectionState::DrainingBody:
-            if (connection->bodyReceived >= connection->contentLength) CloseConnection(*connection);
-            return 0;
-        case ConnectionState::RequestReceived:
-            StepReceived(*connection);
-            break;
-        case ConnectionState::ReceivingBody:
-            StepBody(*connection);
-            break;
-        case ConnectionState::RunningCgi:
-            PollCgiRun(*connection);
-            break;
-    }
-    // An answer that became ready goes out in this same step, as far as the socket
-    // takes it, so a small response costs one pass instead of four.
-    SendOutcome sent = SendOutcome::Complete;
-    if (connection->state == ConnectionState::ResponseReady) {
-        connection->state = ConnectionState::SendingResponse;
-        sent = PrepareResponse(*connection);
-    }
-    if (sent == SendOutcome::Complete && connection->state == ConnectionState::SendingResponse) {
-        sent = SendPiece(*connection);
-    }
-    // A hard send error ends the response; the client is gone.
-    if (sent == SendOutcome::Failed) {
-        RemoveConnection(socket);
-    } else if (connection->state == ConnectionState::Finished && connection->unsent.Empty()) {
-        FinishConnection(*connection);
-    }
-    return 0;
-}
-
-// A whole request, or a POST's whole header part: a refused client, or a POST that
-// nothing would run, is answered before any of its body is stored.
-void Server::StepReceived(Connection& connection) {
-    if (CheckClientAddress(Settings(), connection.clientIp) != 0) {
-        SetErrorPage(connection, kForbidden, kClientRefusedMessage);
-    } else if (connection.responseKind == ResponseKind::Text) {
-        // refused by reception
-    } else if (connection.method == RequestMethod::Post) {
-        AdmitBody(connection);
-    } else {
-        RouteRequest(connection);
-    }
-    // Stored when admitted, else only counted, so the rest can be drained.
-    TakeBodyBytes(connection, connection.bodyStart);
-    connection.bodyStart = std::string();
-    if (connection.state != ConnectionState::RunningCgi && connection.state != ConnectionState::ReceivingBody) {
-        connection.state = ConnectionState::ResponseReady;
-    }
-}
-
-void Server::StepBody(Connection& connection) {
-    if (connection.contentLength > connection.bodyReceived) return;
-    if (connection.cgiRun) connection.cgiRun->bodyFile.Close();
-    if (connection.responseKind == ResponseKind::Text) {
-        connection.cgiRun.reset();  // deletes the body file
-    } else {
-        RunCgiRequest(connection);
-    }
-    if (connection.state != ConnectionState::RunningCgi) connection.state = ConnectionState::ResponseReady;
-}
 
 // Opens the file to send before any header goes out, so a file that cannot be read
 // gets an error page instead of a 200 with an empty body. A served file may have
 // been opened already by routing.
 bool Server::OpenResponseBody(Connection& connection) {
     if (connection.file.IsOpen()) return true;
+    Response& response = connection.response;
     platform::FileError error = platform::FileError::None;
     std::int64_t size = 0;
-    platform::FileHandle file = platform::OpenFileForRead(connection.responseText, &error, &size);
+    platform::FileHandle file = platform::OpenFileForRead(response.BodyPath(), &error, &size);
     if (file.IsOpen()) {
         connection.TakeBody(std::move(file), size);
         return true;
     }
-    connection.responseFile.Delete();
-    if (connection.responseKind != ResponseKind::File) {
+    response.temporaryFile.Delete();
+    if (response.kind != ResponseKind::File) {
         SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
     } else if (error == platform::FileError::OutOfDescriptors) {
         // The file is there: a client told "not found" would not try again.
@@ -186,39 +91,49 @@ bool Server::OpenResponseBody(Connection& connection) {
 }
 
 SendOutcome Server::PrepareResponse(Connection& connection) {
-    if (connection.responseKind == ResponseKind::None) {
+    Response& response = connection.response;
+    if (response.kind == ResponseKind::None) {
         // A handler that set no answer: the client hears so instead of hanging.
         SetErrorPageForMethod(connection, kInternalError, "The server has no answer to this request.");
     }
-    if (connection.responseKind == ResponseKind::Text) return SendOutcome::Complete;
-    if (!OpenResponseBody(connection)) return SendOutcome::Complete;
-
-    HeaderText header;
-    if (connection.responseKind == ResponseKind::File) {
-        FixedString<256> contentType;
-        LookupContentType(connection.responseText, contentType);
-        header = FullHeader(contentType);
-    } else if (connection.responseKind == ResponseKind::CgiOutput && OutputBringsHeader(connection.responseText)) {
-        header = ShortCgiHeader();
-    } else {
-        header = FullHeader("text/html");
-    }
-    if (connection.method == RequestMethod::Head) {
+    if (!response.IsWholeText() && !OpenResponseBody(connection)) {
+        // its error page goes out below
+    } else if (!response.IsWholeText()) {
+        HeaderText header;
+        if (response.kind == ResponseKind::File) {
+            FixedString<256> contentType;
+            LookupContentType(response.file, contentType);
+            header = FullHeader(contentType);
+        } else if (response.kind == ResponseKind::CgiOutput && OutputBringsHeader(response.temporaryFile.Name())) {
+            header = ShortCgiHeader();
+        } else {
+            header = FullHeader("text/html");
+        }
+        if (connection.method != RequestMethod::Head) return SendHeaderAndFirstPiece(connection, header);
         connection.file.Close();
-        connection.responseText.Assign(header);
-        if (!header.View().ends_with("\r\n\r\n"))
-            connection.responseText.Append(CgiHeaderLines(connection.responseFile.Name()));
-        connection.responseFile.Delete();
-        connection.responseKind = ResponseKind::Text;
-        return SendOutcome::Complete;
+        response.text.Assign(header);
+        if (!header.View().ends_with("\r\n\r\n")) response.text.Append(CgiHeaderLines(response.temporaryFile.Name()));
+        response.temporaryFile.Delete();
+        response.kind = ResponseKind::Text;
     }
+    connection.bytesSent += static_cast<std::int64_t>(response.text.Length());
+    return Transmit(connection, response.text);
+}
+
+// The header and the first piece of the body go out in one send.
+SendOutcome Server::SendHeaderAndFirstPiece(Connection& connection, const HeaderText& header) {
     connection.bytesSent += static_cast<std::int64_t>(header.Length());
-    // The header and the first piece of the body go out in one send.
     OutgoingBytes& out = connection.unsent;
     std::copy_n(header.CStr(), header.Length(), out.bytes.data());
     out.begin = 0;
     out.end = header.Length() + ReadPiece(connection, out.bytes.data() + header.Length());
-    return Flush(connection);
+    const SendOutcome flushed = Flush(connection);
+    if (flushed != SendOutcome::AllSent) return flushed;
+    return BodyLeft(connection) ? SendOutcome::MoreToSend : SendOutcome::AllSent;
+}
+
+bool Server::BodyLeft(const Connection& connection) {
+    return connection.file.IsOpen() && (connection.copyPieces || connection.fileBytesLeft > 0);
 }
 
 // Reads the next piece of the file into `buffer` and ends the body after the last.
@@ -236,48 +151,44 @@ std::size_t Server::ReadPiece(Connection& connection, char* buffer) {
 // A temporary file goes at once, so a client with its whole answer never finds it; a
 // served file is closed with the connection, after the client has heard the end.
 void Server::EndFileBody(Connection& connection) {
-    connection.state = ConnectionState::Finished;
     connection.fileBytesLeft = 0;
-    if (DeletesAfterSending(connection.responseKind)) {
+    connection.copyPieces = false;
+    if (connection.response.kind != ResponseKind::File) {
         connection.file.Close();
-        connection.responseFile.Delete();
+        connection.response.temporaryFile.Delete();
     }
 }
 
+// What is still held goes first; then pieces of the body.
 SendOutcome Server::SendPiece(Connection& connection) {
-    switch (connection.responseKind) {
-        case ResponseKind::None:
-            return SendOutcome::Complete;
-        case ResponseKind::Text:
-            connection.bytesSent += static_cast<std::int64_t>(connection.responseText.Length());
-            connection.state = ConnectionState::Finished;
-            return Transmit(connection, connection.responseText);
-        case ResponseKind::File:
-        case ResponseKind::TempPage:
-        case ResponseKind::CgiOutput:
-            break;
+    if (!connection.unsent.Empty()) {
+        const SendOutcome flushed = Flush(connection);
+        if (flushed != SendOutcome::AllSent) return flushed;
     }
+    if (!BodyLeft(connection)) return SendOutcome::AllSent;
     if (connection.copyPieces) {
         OutgoingBytes& out = connection.unsent;
         out.begin = 0;
         out.end = ReadPiece(connection, out.bytes.data());
-        return Flush(connection);
+        const SendOutcome flushed = Flush(connection);
+        if (flushed != SendOutcome::AllSent) return flushed;
+        return BodyLeft(connection) ? SendOutcome::MoreToSend : SendOutcome::AllSent;
     }
-    // Pieces go from the file to the socket while it takes them whole, a bounded
-    // number per step so that other clients get their turn. Each piece is its own
-    // call; the corked socket gathers them into whole segments.
-    connection.socketFull = false;
+    return SendFilePieces(connection);
+}
+
+// Pieces go from the file to the socket while it takes them whole, a bounded number
+// per step so that other clients get their turn. Each piece is its own call; the
+// corked socket gathers them into whole segments.
+SendOutcome Server::SendFilePieces(Connection& connection) {
     for (int piece = 0; piece < kPiecesPerStep && connection.fileBytesLeft > 0; ++piece) {
         const std::size_t wanted = NextPieceSize(connection);
         const platform::IoResult sent = connection.socket.SendFile(connection.file.Descriptor(), wanted);
-        if (sent.status == platform::IoStatus::WouldBlock) {
-            connection.socketFull = true;
-            return SendOutcome::Pending;
-        }
+        if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::SocketFull;
         if (sent.status == platform::IoStatus::Unsupported) {
             // A file system that cannot hand its bytes over directly: read them.
             connection.copyPieces = true;
-            return SendOutcome::Complete;
+            return SendOutcome::MoreToSend;
         }
         if (sent.status != platform::IoStatus::Done) return SendOutcome::Failed;
         if (sent.count == 0) {  // the file shrank while it was sent
@@ -287,38 +198,25 @@ SendOutcome Server::SendPiece(Connection& connection) {
         connection.bytesSent += static_cast<std::int64_t>(sent.count);
         connection.fileBytesLeft -= static_cast<std::int64_t>(sent.count);
         connection.lastProgressTick = platform::TickCount();
-        if (sent.count < wanted) {
-            connection.socketFull = true;
-            return SendOutcome::Pending;
-        }
+        if (sent.count < wanted) return SendOutcome::SocketFull;
     }
-    if (connection.fileBytesLeft > 0) return SendOutcome::Complete;
+    if (connection.fileBytesLeft > 0) return SendOutcome::MoreToSend;
+    return Ended(connection);
+}
+
+SendOutcome Server::Ended(Connection& connection) {
     EndFileBody(connection);
-    return SendOutcome::Complete;
+    return SendOutcome::AllSent;
 }
 
+// The log line needs the socket's local address, so it is written before the end.
+// The end goes out with the last bytes that the corked socket still holds, once the
+// log has the line: a client with its whole answer finds it there.
 void Server::FinishConnection(Connection& connection) {
-    // The line needs the socket's local address, so it is written before closing.
     if (Settings().LogOption != 0) WriteLogEntry(connection);
-    // The end goes out with the last bytes that the corked socket still holds, once
-    // the log has the line: a client with its whole answer finds it there.
     connection.socket.EndOutput();
-    if (connection.method == RequestMethod::Post && connection.bodyReceived < connection.contentLength) {
-        // A client still sending a body it was answered before would have the answer
-        // reset away by a close with its bytes unread.
-        connection.state = ConnectionState::DrainingBody;
-        connection.drainStartTick = platform::TickCount();
-        return;
-    }
-    CloseConnection(connection);
 }
 
-void Server::CloseConnection(Connection& connection) {
-    connection.socket.DiscardPendingInput();
-    RemoveConnection(connection.socket.Descriptor());
-}
-
-// How long a connection that waits for its client may wait from now on.
 std::uint32_t Server::WaitLeft(const Connection& connection, std::uint32_t now) const {
     const bool draining = connection.state == ConnectionState::DrainingBody;
     const std::uint32_t limit = draining ? kDrainLimitMs : idleLimitMs_;
@@ -346,11 +244,11 @@ SendOutcome Server::Flush(Connection& connection) {
     while (!out.Empty()) {
         const std::string_view rest = out.Rest();
         const platform::IoResult sent = connection.socket.Send(rest.data(), rest.size());
-        if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::Pending;
+        if (sent.status == platform::IoStatus::WouldBlock) return SendOutcome::SocketFull;
         if (sent.status != platform::IoStatus::Done) return SendOutcome::Failed;
         out.begin += sent.count;
         connection.lastProgressTick = platform::TickCount();
     }
     out.begin = out.end = 0;
-    return SendOutcome::Complete;
+    return SendOutcome::AllSent;
 }

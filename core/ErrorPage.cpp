@@ -1,9 +1,7 @@
 #include "core/ErrorPage.h"
 
-#include <string>
-
 void SetErrorPage(Connection& connection, std::string_view status, std::string_view message) {
-    ResponseText& text = connection.responseText;
+    ResponseText& text = connection.response.text;
     text.Assign("HTTP/1.0 ");
     text.Append(status);
     text.Append("\r\nContent-Type: text/html\r\n\r\n<body><h1>HTTP/1.0 ");
@@ -11,15 +9,15 @@ void SetErrorPage(Connection& connection, std::string_view status, std::string_v
     text.Append("</h1>");
     text.Append(message);
     text.Append("</body>");
-    connection.responseKind = ResponseKind::Text;
+    connection.response.kind = ResponseKind::ErrorPage;
 }
 
 void SetHeaderOnlyErrorPage(Connection& connection, std::string_view status) {
-    ResponseText& text = connection.responseText;
+    ResponseText& text = connection.response.text;
     text.Assign("HTTP/1.0 ");
     text.Append(status);
     text.Append("\r\nContent-Type: text/html\r\n\r\n");
-    connection.responseKind = ResponseKind::Text;
+    connection.response.kind = ResponseKind::ErrorPage;
 }
 
 void SetErrorPageForMethod(Connection& connection, std::string_view status, std::string_view message) {
@@ -28,10 +26,4 @@ void SetErrorPageForMethod(Connection& connection, std::string_view status, std:
     } else {
         SetErrorPage(connection, status, message);
     }
-}
-
-void SetUnavailableFeaturePage(Connection& connection, std::string_view feature) {
-    std::string message(feature);
-    message += " is not available in this version of Pellora yet.";
-    SetErrorPageForMethod(connection, kInternalError, message);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The one format of every error response, held whole in responseText.
+// The one format of every error response, held whole in the response's text.
 #include <string_view>
 
 #include "core/Connection.h"
@@ -10,9 +10,6 @@ void SetErrorPage(Connection& connection, std::string_view status, std::string_v
 void SetHeaderOnlyErrorPage(Connection& connection, std::string_view status);
 // The header-only form for HEAD requests, the whole page otherwise.
 void SetErrorPageForMethod(Connection& connection, std::string_view status, std::string_view message);
-
-// A hand-off to a part of the server that is not built yet.
-void SetUnavailableFeaturePage(Connection& connection, std::string_view feature);
 
 inline constexpr std::string_view kBadRequest = "400 Bad Request";
 inline constexpr std::string_view kForbidden = "403 Forbidden";

@@ -80,32 +80,27 @@ int Server::StartListening() {
     return 0;
 }
 
-int Server::StopListening() {
+void Server::StopListening() {
     for (auto& slot : table_) {
-        if (!slot) continue;
-        if (queue_ != nullptr) queue_->StopWatching(slot->socket.Descriptor());
-        slot.reset();  // closes the socket; its files and temporary files go with it
+        if (slot) Free(slot);
     }
     if (listener_.IsOpen()) {
         if (queue_ != nullptr) queue_->StopWatching(listener_.Descriptor());
         listener_.Close();
     }
-    return 0;
 }
 
-int Server::OnAccept() {
+void Server::OnAccept() {
     // While others are being served, more clients are likely to wait: they are taken
     // in the same turn, up to the free slots, instead of one per event. A lone client
     // costs no extra accept that would find nobody.
     const bool busy = LiveConnections() > 0;
-    int result = -1;
     std::string address;
     do {
         bool outOfDescriptors = false;
         platform::Socket client = listener_.Accept(address, &outOfDescriptors);
         if (outOfDescriptors) RefuseClientWithoutDescriptor();
         if (!client.IsOpen()) break;
-        result = 0;
         auto connection = std::make_unique<Connection>(std::move(client), address, platform::TickCount());
         const int socket = connection->socket.Descriptor();
         if (!AddConnection(std::move(connection))) break;
@@ -114,14 +109,13 @@ int Server::OnAccept() {
         OnReadable(socket);
     } while (busy && LiveConnections() < kConnectionSlots);
     queue_->WatchListener(listener_.Descriptor());
-    return result;
 }
 
 // Every slot is taken: the client hears why at once instead of waiting unserved.
 void Server::RefuseBusyClient(platform::Socket& client) {
     Connection refusal(platform::Socket(), "", 0);
     SetErrorPage(refusal, kServiceUnavailable, kBusyMessage);
-    client.Send(refusal.responseText.CStr(), refusal.responseText.Length());
+    client.Send(refusal.response.text.CStr(), refusal.response.text.Length());
     client.EndOutput();
     client.DiscardPendingInput();
     client.Close();
@@ -137,16 +131,28 @@ void Server::RefuseClientWithoutDescriptor() {
     reserve_.Restore();
 }
 
-int Server::OnPeerClosed(int socket) {
-    RemoveConnection(socket);
-    return 0;
+void Server::OnReadable(int socket) {
+    std::unique_ptr<Connection>* slot = SlotOf(socket);
+    if (slot == nullptr) return;
+    StepConnection(**slot, StepCause::ClientBytes);
+    Settle(*slot);
+}
+
+void Server::OnPeerClosed(int socket) {
+    std::unique_ptr<Connection>* slot = SlotOf(socket);
+    if (slot != nullptr) Free(*slot);
+}
+
+std::unique_ptr<Connection>* Server::SlotOf(int socket) {
+    for (auto& slot : table_) {
+        if (slot && slot->socket.Descriptor() == socket) return &slot;
+    }
+    return nullptr;
 }
 
 Connection* Server::FindConnection(int socket) {
-    for (auto& slot : table_) {
-        if (slot && slot->socket.Descriptor() == socket) return slot.get();
-    }
-    return nullptr;
+    std::unique_ptr<Connection>* slot = SlotOf(socket);
+    return slot != nullptr ? slot->get() : nullptr;
 }
 
 bool Server::AddConnection(std::unique_ptr<Connection> connection) {
@@ -160,24 +166,22 @@ bool Server::AddConnection(std::unique_ptr<Connection> connection) {
     return false;
 }
 
-void Server::RemoveConnection(int socket) {
-    for (auto& slot : table_) {
-        if (slot && slot->socket.Descriptor() == socket) {
-            if (queue_ != nullptr) queue_->StopWatching(socket);
-            slot.reset();
-            return;
-        }
+void Server::Settle(std::unique_ptr<Connection>& slot) {
+    if (slot->state == ConnectionState::Closed) {
+        Free(slot);
+    } else {
+        WatchConnection(*slot);
     }
 }
 
+// Closes the socket; the connection's files, temporary files and program go with it.
+void Server::Free(std::unique_ptr<Connection>& slot) {
+    if (queue_ != nullptr) queue_->StopWatching(slot->socket.Descriptor());
+    slot.reset();
+}
+
 void Server::WatchConnection(Connection& connection) {
-    if (queue_ == nullptr) return;
-    const platform::Readiness wanted = ReadinessFor(WaitsFor(connection));
-    // A connection joins epoll only once it has to wait for something, so one that is
-    // answered at once costs no epoll_ctl at all.
-    if (wanted == platform::Readiness::None && !connection.watched) return;
-    queue_->WatchSocket(connection.socket.Descriptor(), wanted);
-    connection.watched = true;
+    if (queue_ != nullptr) queue_->WatchSocket(connection.socket.Descriptor(), ReadinessFor(WaitsFor(connection)));
 }
 
 int Server::LiveConnections() const {
@@ -185,9 +189,6 @@ int Server::LiveConnections() const {
         std::count_if(table_.begin(), table_.end(), [](const auto& slot) { return slot != nullptr; }));
 }
 
-// One pass over the live connections. While some can go on without waiting, the
-// loop comes back after looking at its queue once, so new clients and events are
-// taken between passes without a second look at the queue per pass.
 void Server::PumpConnections() {
     PumpPass();
 }
@@ -198,8 +199,11 @@ bool Server::PumpPass() {
     bool waitsOnChild = false;
     for (auto& slot : table_) {
         if (!slot) continue;
-        StepConnection(slot.get());
-        if (!slot) continue;
+        StepConnection(*slot, StepCause::Pass);
+        if (slot->state == ConnectionState::Closed) {
+            Free(slot);
+            continue;
+        }
         ++live;
         const Wait wait = WaitsFor(*slot);
         if (wait != Wait::Nothing) ++waiting;

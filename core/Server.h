@@ -1,6 +1,6 @@
 #pragma once
 // The listening socket and the table of 16 connection slots, the idle pump that
-// steps every live connection, reception and delivery.
+// steps every live connection, and the step itself with reception and delivery.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -27,7 +27,17 @@ inline constexpr std::uint32_t kDefaultIdleLimitMs = 60000;
 // while the rest of its body is read and dropped.
 inline constexpr std::uint32_t kDrainLimitMs = 2000;
 
-enum class SendOutcome { Complete, Pending, Failed };
+// Why a connection is stepped: a pass of the pump, or bytes from its client.
+enum class StepCause { Pass, ClientBytes };
+
+// What a receive brought. "Nothing" is a result: the client has sent nothing more yet.
+enum class ReceiveOutcome { Nothing, Bytes, PeerClosed };
+// How far a request's text has come.
+enum class RequestProgress { HeaderPartial, Whole, Refused };
+// Whether a POST's body is stored, or its header part has earned an error page.
+enum class BodyAdmission { Stored, Refused };
+// What a try to send brought.
+enum class SendOutcome { AllSent, MoreToSend, SocketFull, Failed };
 
 class Server {
 public:
@@ -40,63 +50,74 @@ public:
     void Attach(platform::Window* window, platform::MessageQueue* queue);
     void SetIdleLimit(std::uint32_t milliseconds) { idleLimitMs_ = milliseconds; }
 
+    // 0 when the server listens, -1 when it does not (the failure has been reported).
     int StartListening();
-    int StopListening();
-    int OnAccept();
-    int OnPeerClosed(int socket);
-    int OnReadable(int socket);
+    void StopListening();
+
+    // Socket events.
+    void OnAccept();
+    void OnReadable(int socket);
+    void OnPeerClosed(int socket);
 
     Connection* FindConnection(int socket);
     bool AddConnection(std::unique_ptr<Connection> connection);
-    void RemoveConnection(int socket);
 
-    // Passes until a message waits or every connection waits on something outside.
+    // The idle pump: one pass over the live connections. While some can go on
+    // without waiting, the loop comes back after looking at its queue once.
     void PumpConnections();
     // One step for every live connection; true while some can go on without waiting.
     bool PumpPass();
-    int StepConnection(Connection* connection);
+    // The life of a connection: what its state does for this cause, and which state
+    // follows. The only place a connection's state changes.
+    void StepConnection(Connection& connection, StepCause cause);
 
     [[nodiscard]] bool WorkPending() const { return workPending_; }
     void SetWorkPending() { workPending_ = true; }
-    [[nodiscard]] platform::Window* MainWindow() const { return window_; }
     [[nodiscard]] int LiveConnections() const;
-
-    int running = 0;  // 1 while the server is meant to be listening
 
 private:
     void ReportStartFailure(std::string_view message, std::string_view title);
     void RefuseBusyClient(platform::Socket& client);
     void RefuseClientWithoutDescriptor();
+    // After a step caused by an event: frees a closed connection, else watches it for
+    // what it waits for now.
+    void Settle(std::unique_ptr<Connection>& slot);
+    void Free(std::unique_ptr<Connection>& slot);
+    std::unique_ptr<Connection>* SlotOf(int socket);
     void WatchConnection(Connection& connection);
     std::uint32_t NextWakeUp(bool waitsOnChild) const;
-
-    // Reception.
-    int ParseRequest(Connection& connection, std::string_view block);
-    void TakeHeaderBytes(Connection& connection, std::string_view bytes);
-    void TakeBodyBytes(Connection& connection, std::string_view bytes);
-    void RefuseRequestHeader(Connection& connection);
-    void AdmitBody(Connection& connection);
-
-    // Delivery.
-    void StepReceived(Connection& connection);
-    void StepBody(Connection& connection);
-    SendOutcome PrepareResponse(Connection& connection);
-    SendOutcome SendPiece(Connection& connection);
-    std::size_t ReadPiece(Connection& connection, char* buffer);
-    static void EndFileBody(Connection& connection);
-    void FinishConnection(Connection& connection);
-    void CloseConnection(Connection& connection);
     std::uint32_t WaitLeft(const Connection& connection, std::uint32_t now) const;
     bool IdleTooLong(const Connection& connection) const;
-    SendOutcome Transmit(Connection& connection, std::string_view bytes);
-    SendOutcome Flush(Connection& connection);
-    bool OpenResponseBody(Connection& connection);
+
+    // Reception (core/Reception.cpp).
+    ReceiveOutcome Receive(Connection& connection, std::string_view& bytes);
+    RequestProgress ParseRequest(Connection& connection, std::string_view block);
+    RequestProgress TakeHeaderBytes(Connection& connection, std::string_view bytes);
+    static RequestProgress RefuseRequestHeader(Connection& connection);
+    static BodyAdmission AdmitBody(Connection& connection);
+    static void TakeBodyBytes(Connection& connection, std::string_view bytes);
+
+    // Delivery (core/Delivery.cpp).
+    SendOutcome PrepareResponse(Connection& connection);
+    SendOutcome SendHeaderAndFirstPiece(Connection& connection, const HeaderText& header);
+    SendOutcome SendPiece(Connection& connection);
+    SendOutcome SendFilePieces(Connection& connection);
+    static bool BodyLeft(const Connection& connection);
+    static std::size_t ReadPiece(Connection& connection, char* buffer);
+    static void EndFileBody(Connection& connection);
+    static SendOutcome Ended(Connection& connection);
+    static void FinishConnection(Connection& connection);
+    static SendOutcome Transmit(Connection& connection, std::string_view bytes);
+    static SendOutcome Flush(Connection& connection);
+    static bool OpenResponseBody(Connection& connection);
 
     platform::Window* window_ = nullptr;
     platform::MessageQueue* queue_ = nullptr;
     platform::Socket listener_;
     platform::DescriptorReserve reserve_;
     std::array<std::unique_ptr<Connection>, kConnectionSlots> table_{};
+    // One receive's bytes; the one thread needs one.
+    std::array<char, 4096> receiveBlock_{};
     bool workPending_ = true;
     std::uint32_t idleLimitMs_ = kDefaultIdleLimitMs;
 };

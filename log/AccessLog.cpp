@@ -19,7 +19,7 @@ void AppendNumber(LogLine& line, std::int64_t number) {
 
 // The status code of a text answer as it went out; every other kind sent a 200 header.
 std::string_view StatusOf(ResponseKind kind, std::string_view responseText) {
-    if (kind != ResponseKind::Text) return "200";
+    if (kind != ResponseKind::Text && kind != ResponseKind::ErrorPage) return "200";
     if (!responseText.starts_with(kStatusPrefix)) return responseText.substr(0, 0);
     return responseText.substr(kStatusPrefix.size(), kStatusLength);
 }
@@ -107,8 +107,8 @@ int WriteLogEntry(const Connection& connection) {
         .elapsedMs = platform::TickCount() - connection.startTick,
         .request = connection.request,
         .bytesSent = connection.bytesSent,
-        .responseKind = connection.responseKind,
-        .responseText = connection.responseText,
+        .responseKind = connection.response.kind,
+        .responseText = connection.response.text,
     };
     // One write of the whole line, so lines of two writers never interleave.
     FixedString<kLogLineCapacity + 2> record(FormatLogLine(facts).View());

@@ -2,16 +2,6 @@
 
 #include "platform/ShortNames.h"
 
-int PathToUrl(std::string_view path, std::string& out) {
-    out.clear();
-    if (path.size() < 2 || path[1] != ':') return -1;
-    out.reserve(path.size() + 1);
-    out += '/';
-    out += path[0];
-    for (const char c : path.substr(2)) out += c == '\\' ? '/' : c;
-    return 0;
-}
-
 std::string DirectoryUrl(std::string_view path) {
     const std::size_t slash = path.rfind('\\');
     if (slash == std::string_view::npos || path.size() < 2 || path[1] != ':') return {};

@@ -5,10 +5,6 @@
 
 #include "config/ServerSettings.h"
 
-// 'C:\docs\' gives '/C/docs/', 'C:' gives '/C'; 0. A path that does not begin with a
-// drive letter and a colon gives an empty result and -1.
-int PathToUrl(std::string_view path, std::string& out);
-
 // The URL of the directory part of `path` (up to and including its last '\') with
 // every byte that is unsafe in a URL percent-encoded, so that a link built on it
 // reaches names with blanks, '#' or non-ASCII bytes: 'C:\my docs\*' gives

@@ -140,6 +140,9 @@ void MessageQueue::WatchListener(int socket) {
 void MessageQueue::WatchSocket(int socket, Readiness wanted) {
     auto found = watches_.find(socket);
     if (found == watches_.end()) {
+        // A socket that waits for nothing yet joins epoll only once it has to wait, so
+        // one that is answered at once costs no epoll_ctl at all.
+        if (wanted == Readiness::None) return;
         Watch watch;
         watch.wanted = wanted;
         watches_[socket] = watch;

@@ -42,7 +42,7 @@ public:
     void WatchListener(int socket);
     // A connected socket: read and write events as wanted; a reset or hang-up is a
     // close event, after which the socket is no longer watched. Call it again after
-    // acting on an event.
+    // acting on an event. A socket not watched yet that wants nothing is not added.
     void WatchSocket(int socket, Readiness wanted);
     // Forgets a socket or descriptor and drops its messages that wait in the queue.
     // Call it before the descriptor is closed.

@@ -6,6 +6,14 @@
 
 namespace {
 
+std::string Replaced(std::string_view text, char from, char to) {
+    std::string replaced(text);
+    for (char& c : replaced) {
+        if (c == from) c = to;
+    }
+    return replaced;
+}
+
 bool HasDrivePrefix(std::string_view path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
@@ -45,14 +53,19 @@ DrivePathResult NormalizeDrivePath(std::string_view path, std::string& result) {
     return DrivePathResult::Normalized;
 }
 
-std::string DrivePathToUrlPath(std::string_view path) {
-    std::string url;
-    url.reserve(path.size() + 1);
-    if (path.size() > 1 && path[1] == ':') {
-        url.push_back('/');
-        url.push_back(path[0]);
-        path.remove_prefix(2);
-    }
-    for (const char c : path) url.push_back(c == '\\' ? '/' : c);
-    return url;
+std::string WithBackslashes(std::string_view text) {
+    return Replaced(text, '/', '\\');
+}
+
+std::string WithSlashes(std::string_view text) {
+    return Replaced(text, '\\', '/');
+}
+
+int PathToUrl(std::string_view path, std::string& url) {
+    url.clear();
+    if (path.size() < 2 || path[1] != ':') return -1;
+    url = "/";
+    url += path[0];
+    url += WithSlashes(path.substr(2));
+    return 0;
 }

@@ -56,23 +56,20 @@ std::string Printed(const char* format, const std::string& host, int port, const
 // A page written into a new temporary file, which the connection owns from here on
 // and which delivery sends and deletes.
 template <typename PageWriterFunction>
-int ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
-    if (CreateTempFile(connection.file, connection.responseFile) != 0) {
-        SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
-        return -1;
+void ServeGeneratedPage(Connection& connection, PageWriterFunction writePage) {
+    Response& response = connection.response;
+    if (CreateTempFile(connection.file, response.temporaryFile) != 0) {
+        return SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
     }
-    connection.responseText.Assign(connection.responseFile.Name());
     writePage(connection.file);
     const bool whole = !connection.file.WriteFailed();
     connection.file.Close();
     if (!whole) {
         // A page the disk could not hold whole is not sent as if it were complete.
-        connection.responseFile.Delete();
-        SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
-        return -1;
+        response.temporaryFile.Delete();
+        return SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
     }
-    connection.responseKind = ResponseKind::TempPage;
-    return 0;
+    response.kind = ResponseKind::TempPage;
 }
 
 // Bytes that would end the Location line or its URL early.
@@ -82,10 +79,9 @@ bool BreaksLocation(unsigned char byte) {
 
 }  // namespace
 
-int ServeDirectoryListing(Connection& connection, std::string_view pattern) {
+void ServeDirectoryListing(Connection& connection, std::string_view pattern) {
     const std::int32_t useTable = Settings().UseTable;
-    return ServeGeneratedPage(connection,
-                              [&](platform::FileHandle& file) { WriteDirectoryListing(file, pattern, useTable); });
+    ServeGeneratedPage(connection, [&](platform::FileHandle& file) { WriteDirectoryListing(file, pattern, useTable); });
 }
 
 std::string RedirectHost(std::string_view request) {
@@ -97,17 +93,19 @@ std::string RedirectHost(std::string_view request) {
     return platform::HostName();
 }
 
-int WriteRedirect(std::string_view path, Connection& connection) {
+void WriteRedirect(std::string_view path, Connection& connection) {
     // A URL taken to its " HTTP" may run past its line end or hold blanks, and a name
     // on disk may hold a line break: control bytes and blanks go into the Location
     // line percent-encoded, so no byte of the request can end that line or the URL in
     // it. The decoded name still finds the same file.
-    const std::string urlPath = platform::PercentEncodeWhere(DrivePathToUrlPath(path), BreaksLocation);
+    std::string url;
+    if (PathToUrl(path, url) != 0) url = WithSlashes(path);
+    const std::string urlPath = platform::PercentEncodeWhere(url, BreaksLocation);
     const std::string host = RedirectHost(connection.request);
     const int port = Settings().Port;
     const std::string location =
         port == 80 ? "Location: http://" + host + urlPath : Printed("Location: http://%s:%d%s", host, port, urlPath);
-    ResponseText& text = connection.responseText;
+    ResponseText& text = connection.response.text;
     text.Assign("HTTP/1.0 302 Redirection\r\nDate: ");
     text.Append(CurrentDateText());
     text.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\n");
@@ -118,75 +116,57 @@ int WriteRedirect(std::string_view path, Connection& connection) {
         text.Append(HtmlEscape(Printed("http://%s:%d%s", host, port, urlPath)));
         text.Append("\">elsewhere.</A></BODY></HTML>");
     }
-    return 0;
+    connection.response.kind = ResponseKind::Text;
 }
 
-int ServeRootRequest(Connection& connection) {
+void ServeRootRequest(Connection& connection) {
     const ServerSettings& settings = Settings();
     switch (settings.RootOption) {
         case kRootDriveIndex:
             return ServeGeneratedPage(connection,
                                       [&](platform::FileHandle& file) { WriteDriveIndex(file, settings.UseTable); });
         case kRootFile:
-            if (settings.RootFile.Empty()) {
-                SetNotFoundAnswer(connection, "The index file name is not valid.");
-            } else {
-                WriteRedirect(settings.RootFile, connection);
-                connection.responseKind = ResponseKind::Text;
-            }
-            return 0;
+            if (settings.RootFile.Empty()) return SetNotFoundAnswer(connection, "The index file name is not valid.");
+            return WriteRedirect(settings.RootFile, connection);
         case kRootError:
-            SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to root.");
-            return 0;
+            return SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to root.");
         default:
-            return 0;  // no answer: delivery answers with its 500 page
+            return;  // no answer: delivery answers with its 500 page
     }
 }
 
-int ServeDirectoryRequest(Connection& connection, std::string_view path) {
+void ServeDirectoryRequest(Connection& connection, std::string_view path) {
     const ServerSettings& settings = Settings();
     const std::int32_t option = settings.DirOption;
     if (option == kDirIndexElseListing || option == kDirIndexElseError) {
         PathText candidate(path);
         const bool fits = candidate.Append('\\') && candidate.Append(settings.DirFile);
         if (fits && !settings.DirFile.Empty() && platform::GetPathStatus(candidate).kind == platform::PathKind::File) {
-            connection.responseText.Assign(candidate);
-            connection.responseKind = ResponseKind::File;
-            return 0;
+            connection.response.file = candidate;
+            connection.response.kind = ResponseKind::File;
+            return;
         }
-        if (option == kDirIndexElseError) {
-            SetNotFoundAnswer(connection, "The index file can not be found.");
-            return 0;
-        }
+        if (option == kDirIndexElseError) return SetNotFoundAnswer(connection, "The index file can not be found.");
     }
     switch (option) {
         case kDirListing:
         case kDirIndexElseListing: {
             PathText pattern(path);
-            if (!pattern.Append("\\*")) {
-                SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
-                return -1;
-            }
+            if (!pattern.Append("\\*")) return SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
             return ServeDirectoryListing(connection, pattern);
         }
         case kDirError:
-            SetNotFoundAnswer(connection, "Pellora is configured to display an error for requests to directories.");
-            return 0;
+            return SetNotFoundAnswer(connection,
+                                     "Pellora is configured to display an error for requests to directories.");
         default:
-            return 0;  // no answer: delivery answers with its 500 page
+            return;  // no answer: delivery answers with its 500 page
     }
 }
 
-int ServeBuiltinImage(Connection& connection, std::string_view name) {
+void ServeBuiltinImage(Connection& connection, std::string_view name) {
     bool known = false;
     for (const std::string_view image : kBuiltinImages) known = known || image == name;
-    if (!known) {
-        SetErrorPageForMethod(connection, kBadRequest, "The server doesn't understand such a request.");
-        return -1;
-    }
-    std::string path = platform::ExecutablePath();
-    path = path.substr(0, path.rfind('/') + 1) + "images/" + std::string(name);
-    connection.responseText.Assign(path);
-    connection.responseKind = ResponseKind::File;
-    return 0;
+    if (!known) return SetErrorPageForMethod(connection, kBadRequest, "The server doesn't understand such a request.");
+    connection.response.file = platform::ExecutableDirectory() + "/images/" + std::string(name);
+    connection.response.kind = ResponseKind::File;
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cgi/CgiGateway.h"
-#include "cgi/upload/UploadPage.h"
+#include "cgi/upload/UploadForm.h"
 #include "config/ServerSettings.h"
 #include "core/ErrorPage.h"
 #include "platform/FileHandle.h"
@@ -14,38 +14,26 @@
 
 namespace {
 
-int RefuseMalformed(Connection& connection) {
+void RefuseMalformed(Connection& connection) {
     SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
-    return -1;
 }
 
-int NotFound(Connection& connection) {
+void NotFound(Connection& connection) {
     SetErrorPageForMethod(connection, kNotFound, kNotFoundMessage);
-    return -1;
-}
-
-std::string WithBackslashes(std::string_view text) {
-    std::string converted(text);
-    for (char& c : converted) {
-        if (c == '/') c = '\\';
-    }
-    return converted;
 }
 
 // '/docs/a.txt' is sent to the drive form of the same path under the document root.
-int RedirectIntoDocumentRoot(Connection& connection, std::string_view url) {
+void RedirectIntoDocumentRoot(Connection& connection, std::string_view url) {
     std::string_view root = Settings().RootDir;
     if (root.empty()) return NotFound(connection);
     if (root.back() == '\\') root.remove_suffix(1);
     PathText path;
     if (!path.Assign(std::string(root) + WithBackslashes(url))) return RefuseMalformed(connection);
     WriteRedirect(path, connection);
-    connection.responseKind = ResponseKind::Text;
-    return 0;
 }
 
 // '/c/docs/a.txt' names 'c:\docs\a.txt'.
-int ServeDrivePath(Connection& connection, std::string_view url) {
+void ServeDrivePath(Connection& connection, std::string_view url) {
     std::string path;
     if (url.size() > 1 && url.front() == '/') {
         path = std::string(1, url[1]) + ":" + std::string(url.substr(2));
@@ -64,8 +52,7 @@ int ServeDrivePath(Connection& connection, std::string_view url) {
     PathText local;
     if (!local.Assign(platform::ResolveShortNames(normalized))) return RefuseMalformed(connection);
     if (CheckDirectoryAccess(Settings(), local) != 0) {
-        SetErrorPageForMethod(connection, kForbidden, "This directory is not allowed for access.");
-        return -1;
+        return SetErrorPageForMethod(connection, kForbidden, "This directory is not allowed for access.");
     }
     if (wildcard) return ServeDirectoryListing(connection, local);
     // Most paths name a readable file: opening it tells so with the calls that serve
@@ -80,21 +67,28 @@ int ServeDrivePath(Connection& connection, std::string_view url) {
         if (status.kind == platform::PathKind::Missing) return NotFound(connection);
         if (status.kind == platform::PathKind::Directory) return ServeDirectoryRequest(connection, local);
     }
-    connection.responseText.Assign(local);
-    connection.responseKind = ResponseKind::File;
-    return 0;
+    connection.response.file = local;
+    connection.response.kind = ResponseKind::File;
 }
 
 }  // namespace
 
-int RouteRequest(Connection& connection) {
+Routing RouteRequest(Connection& connection) {
     UrlText url;
-    if (ExtractUrl(connection.request, url) < 0) return RefuseMalformed(connection);
-    const std::string_view target = url;
-    if (target.starts_with("/@upload.htm")) return ServeUploadPage(connection, target.substr(2));
-    if (target.starts_with("/@")) return ServeBuiltinImage(connection, target.substr(2));
-    if (target.find('?') != std::string_view::npos) return RunCgiRequest(connection);
-    if (target == "/") return ServeRootRequest(connection);
-    if (target.size() > 2 && target[2] != '/') return RedirectIntoDocumentRoot(connection, target);
-    return ServeDrivePath(connection, target);
+    if (ExtractUrl(connection.request, url) < 0) {
+        RefuseMalformed(connection);
+    } else if (const std::string_view target = url; target.starts_with("/@upload.htm")) {
+        ServeUploadPage(connection, target.substr(2));
+    } else if (target.starts_with("/@")) {
+        ServeBuiltinImage(connection, target.substr(2));
+    } else if (target.find('?') != std::string_view::npos) {
+        if (RunCgiRequest(connection) == CgiLaunch::Started) return Routing::ProgramStarted;
+    } else if (target == "/") {
+        ServeRootRequest(connection);
+    } else if (target.size() > 2 && target[2] != '/') {
+        RedirectIntoDocumentRoot(connection, target);
+    } else {
+        ServeDrivePath(connection, target);
+    }
+    return Routing::Answered;
 }

@@ -1,6 +1,9 @@
 #pragma once
 #include "core/Connection.h"
 
+// What routing did with a request: answered it (an answer or an error page is set),
+// or started the CGI program that will.
+enum class Routing { Answered, ProgramStarted };
+
 // Sorts a GET or HEAD request into its URL form and answers it or hands it on.
-// 0 when an answer or hand-off was made, -1 when an error page was set.
-int RouteRequest(Connection& connection);
+Routing RouteRequest(Connection& connection);

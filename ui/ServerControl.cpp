@@ -3,7 +3,7 @@
 #include "ui/MenuCommands.h"
 
 void ServerControl::SetRunning(bool running) {
-    server_.running = running ? 1 : 0;
+    running_ = running;
     window_.EnableMenuItem(kCommandStopServer, running);
     window_.EnableMenuItem(kCommandStartServer, !running);
 }

@@ -8,7 +8,7 @@ class ServerControl {
 public:
     ServerControl(Server& server, platform::Window& window) : server_(server), window_(window) {}
 
-    [[nodiscard]] bool Running() const { return server_.running == 1; }
+    [[nodiscard]] bool Running() const { return running_; }
     void SetRunning(bool running);
     void Stop();
     void Start();
@@ -20,4 +20,5 @@ public:
 private:
     Server& server_;
     platform::Window& window_;
+    bool running_ = false;  // the server is meant to be listening
 };

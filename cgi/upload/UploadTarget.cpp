@@ -31,13 +31,10 @@ bool IsUsableFileName(std::string_view name) {
 TargetChoice ChooseUploadTarget(std::string_view destination, std::string_view browserFileName,
                                 const PathProbe& probe) {
     TargetChoice choice;
-    std::string typed(TrimSpace(destination));
+    const std::string typed = WithBackslashes(TrimSpace(destination));
     if (typed.empty()) {
         choice.refusal = "No destination was given.";
         return choice;
-    }
-    for (char& c : typed) {
-        if (c == '/') c = '\\';
     }
     std::string normalized;
     if (NormalizeDrivePath(typed, normalized) != DrivePathResult::Normalized) {

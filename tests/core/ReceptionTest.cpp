@@ -53,8 +53,8 @@ protected:
             Connection* connection = server_.FindConnection(serverEnd_);
             if (connection != nullptr && connection->method == RequestMethod::Post &&
                 connection->state == ConnectionState::RequestReceived &&
-                connection->responseKind != ResponseKind::Text) {
-                server_.StepConnection(connection);
+                connection->response.kind == ResponseKind::None) {
+                server_.StepConnection(*connection, StepCause::Pass);
             }
         }
     }
@@ -104,7 +104,7 @@ TEST_F(Reception, PostArrivingInAnySplitIsStoredWhole) {
         EXPECT_EQ(connection.bodyReceived, 300);
         connection.cgiRun->bodyFile.Close();
         EXPECT_TRUE(BodyFile(connection) == body) << "split at " << split;
-        server_.RemoveConnection(serverEnd_);
+        server_.OnPeerClosed(serverEnd_);
         close(peer_);
         peer_ = -1;
     }
@@ -148,11 +148,11 @@ TEST_F(Reception, HeaderPartsThatCanNeverBeAnsweredGetTheMalformedPage) {
     for (const Row& row : rows) {
         Connection& connection = Connect();
         Deliver(row.bytes);
-        EXPECT_EQ(connection.responseKind, ResponseKind::Text) << row.name;
-        EXPECT_TRUE(connection.responseText.View().starts_with("HTTP/1.0 400 Bad Request\r\n")) << row.name;
+        EXPECT_EQ(connection.response.kind, ResponseKind::ErrorPage) << row.name;
+        EXPECT_TRUE(connection.response.text.View().starts_with("HTTP/1.0 400 Bad Request\r\n")) << row.name;
         EXPECT_NE(connection.state, ConnectionState::ReceivingBody) << row.name;
         EXPECT_EQ(WaitsFor(connection), Wait::Nothing) << row.name;
-        server_.RemoveConnection(serverEnd_);
+        server_.OnPeerClosed(serverEnd_);
         close(peer_);
         peer_ = -1;
     }
@@ -163,7 +163,7 @@ TEST_F(Reception, AClientThatClosesBeforeItsRequestIsDropped) {
     Connect();
     close(peer_);
     peer_ = -1;
-    EXPECT_EQ(server_.OnReadable(serverEnd_), -1);
+    server_.OnReadable(serverEnd_);
     EXPECT_EQ(server_.FindConnection(serverEnd_), nullptr);
 }
 

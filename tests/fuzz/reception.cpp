@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                 Connection* taken = server.FindConnection(serverEnd);
                 // A POST's whole header part is stepped once: admitted, or answered and let go.
                 if (taken != nullptr && taken->method == RequestMethod::Post &&
-                    taken->state == ConnectionState::RequestReceived && taken->responseKind != ResponseKind::Text) {
-                    server.StepConnection(taken);
+                    taken->state == ConnectionState::RequestReceived && taken->response.kind == ResponseKind::None) {
+                    server.StepConnection(*taken, StepCause::Pass);
                 }
             }
         }
@@ -103,14 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         if (connection->state == ConnectionState::ReceivingBody) {
             FUZZ_CHECK(connection->bodyReceived <= std::max(connection->contentLength, 0));
             // The body file holds exactly the body taken so far unless an error page replaced it.
-            if (connection->cgiRun && connection->responseKind != ResponseKind::Text) {
+            if (connection->cgiRun) {
                 const auto written = std::filesystem::file_size(std::string(connection->cgiRun->bodyFileName.Name()));
                 FUZZ_CHECK(written == static_cast<std::uintmax_t>(connection->bodyReceived));
             }
         }
         // A GET or HEAD is its first block (what one read takes), as text.
         if (connection->method != RequestMethod::Post && connection->state == ConnectionState::RequestReceived &&
-            connection->responseKind == ResponseKind::None) {
+            connection->response.kind == ResponseKind::None) {
             std::string_view first;
             for (const std::string_view piece : pieces) {
                 if (!piece.empty()) {

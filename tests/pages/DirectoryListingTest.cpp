@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pages/PagePaths.h"
+#include "request/DrivePath.h"
 #include "tests/pages/ListingTestSupport.h"
 
 namespace {

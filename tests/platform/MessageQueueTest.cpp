@@ -365,11 +365,21 @@ TEST_F(MessageQueueTest, ClosedPeerGivesOneCloseEvent) {
 }
 
 TEST_F(MessageQueueTest, CloseEventEvenWhenNothingWanted) {
-    // A connection that waits on its program still learns that the client went away.
+    // A connection that wants nothing more still learns that the client went away.
     auto [local, peer] = SocketPair();
+    queue->WatchSocket(local.Get(), Readiness::Read);
     queue->WatchSocket(local.Get(), Readiness::None);
     peer.Close();
     EXPECT_EQ(Next(), SocketEvent(local.Get(), kSocketClose));
+    EXPECT_TRUE(StaysQuiet());
+}
+
+TEST_F(MessageQueueTest, ASocketThatNeverWaitedIsNotWatched) {
+    // Answered at once, a connection costs epoll nothing: wanting nothing before it
+    // ever waited adds no watch, so its end brings no event either.
+    auto [local, peer] = SocketPair();
+    queue->WatchSocket(local.Get(), Readiness::None);
+    peer.Close();
     EXPECT_TRUE(StaysQuiet());
 }
 

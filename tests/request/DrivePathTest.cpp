@@ -85,31 +85,4 @@ TEST(DrivePathNormalizeTwice, ChangesNothing) {
     }
 }
 
-struct UrlPathRow {
-    const char* name;
-    std::string path;
-    std::string url;
-};
-void PrintTo(const UrlPathRow& row, std::ostream* out) {
-    *out << row.name;
-}
-std::string UrlPathRowName(const testing::TestParamInfo<UrlPathRow>& info) {
-    return info.param.name;
-}
-
-class DrivePathToUrl : public testing::TestWithParam<UrlPathRow> {};
-
-TEST_P(DrivePathToUrl, TurnsDriveFormIntoUrlPath) {
-    EXPECT_EQ(DrivePathToUrlPath(GetParam().path), GetParam().url);
-}
-
-INSTANTIATE_TEST_SUITE_P(DrivePath, DrivePathToUrl,
-                         testing::Values(UrlPathRow{"File", "c:\\web\\index.htm", "/c/web/index.htm"},
-                                         UrlPathRow{"BareDrive", "c:", "/c"}, UrlPathRow{"DriveRoot", "c:\\", "/c/"},
-                                         UrlPathRow{"Directory", "d:\\docs\\", "/d/docs/"},
-                                         UrlPathRow{"LetterCaseKept", "E:\\Music\\A.MP3", "/E/Music/A.MP3"},
-                                         // Taken as is: URLs are used exactly as sent, so nothing is encoded.
-                                         UrlPathRow{"NotEncoded", "c:\\a b\\x%20y#z", "/c/a b/x%20y#z"}),
-                         UrlPathRowName);
-
 }  // namespace

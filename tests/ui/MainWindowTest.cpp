@@ -58,7 +58,7 @@ protected:
 
 TEST_F(MainWindowTest, StartUpEnablesStopOnSuccess) {
     CreateOnFreePort();
-    EXPECT_EQ(server_.running, 1);
+    EXPECT_TRUE(window_logic_->ServerRunning());
     EXPECT_TRUE(StopEnabled());
     EXPECT_FALSE(StartEnabled());
     EXPECT_EQ(window_.picture, drive_ / "images/window.gif");
@@ -133,7 +133,7 @@ TEST_F(MainWindowTest, ARestartThatFailsLeavesStartServerToTryAgain) {
     Command(kCommandLoadOptions);
     close(holder);
     EXPECT_EQ(window_.title, "Pellora - [Off-Line]");
-    EXPECT_EQ(server_.running, 0);
+    EXPECT_FALSE(window_logic_->ServerRunning());
     EXPECT_TRUE(StartEnabled()) << "the menu agrees with the stopped server";
     EXPECT_FALSE(StopEnabled());
     Command(kCommandStartServer);

@@ -132,6 +132,7 @@ TEST_F(OptionsSheetTest, GeneralPageTakesTheRootFileFromBrowseOrHistory) {
 
 TEST_F(OptionsSheetTest, GeneralPageRestartsARunningListenerOnANewPortOnly) {
     StartServer();
+    control_.SetRunning(true);
     const int oldPort = Settings().Port;
     const int newPort = FreePort();
     Dialog& page = OpenOn(0);

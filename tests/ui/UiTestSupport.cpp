@@ -89,7 +89,6 @@ void UiTest::UseDesktopFileDialogs() {
 void UiTest::StartServer() {
     Settings().Port = FreePort();
     ASSERT_EQ(server_.StartListening(), 0);
-    server_.running = 1;
 }
 
 bool UiTest::Accepts(int port) {

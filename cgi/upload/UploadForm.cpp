@@ -1,4 +1,4 @@
-#include "cgi/upload/UploadPage.h"
+#include "cgi/upload/UploadForm.h"
 
 #include <string>
 
@@ -6,45 +6,37 @@
 #include "core/DateText.h"
 #include "core/ErrorPage.h"
 #include "core/HtmlText.h"
+#include "request/DrivePath.h"
 
 namespace {
 
 // '/C/docs/' names 'C:\docs\'; fewer than two characters name nothing.
 std::string UrlToLocalDirectory(std::string_view url) {
     if (url.size() < 2) return {};
-    std::string path(1, url[1]);
-    path += ':';
-    for (const char c : url.substr(2)) path += c == '/' ? '\\' : c;
-    return path;
+    return std::string(1, url[1]) + ":" + WithBackslashes(url.substr(2));
 }
 
 }  // namespace
 
-int ServeUploadPage(Connection& connection, std::string_view name) {
+void ServeUploadPage(Connection& connection, std::string_view name) {
     const ServerSettings& settings = Settings();
     if (settings.UploadOn == 0) {
-        SetErrorPage(connection, kInternalError, "Pellora upload capability is currently disabled.");
-        return -1;
+        return SetErrorPage(connection, kInternalError, "Pellora upload capability is currently disabled.");
     }
     std::string destination;
     if (settings.UploadAccessType == 0) {
         destination = settings.UploadDir;
     } else {
         const std::size_t at = name.find("upload.htm");
-        if (at == std::string_view::npos) {
-            SetErrorPage(connection, kInternalError, "Server process error.");
-            return -1;
-        }
+        if (at == std::string_view::npos) return SetErrorPage(connection, kInternalError, "Server process error.");
         destination = UrlToLocalDirectory(name.substr(at + 10));
     }
     if (!destination.empty() && !destination.ends_with('\\')) destination += '\\';
-    if (!WriteUploadForm(PathText(destination), connection.responseText)) {
+    if (!WriteUploadForm(PathText(destination), connection.response.text)) {
         // Escaped, the destination leaves the form no room: a cut page is no form.
-        SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
-        return -1;
+        return SetErrorPageForMethod(connection, kBadRequest, kMalformedRequestMessage);
     }
-    connection.responseKind = ResponseKind::Text;
-    return 0;
+    connection.response.kind = ResponseKind::Text;
 }
 
 bool WriteUploadForm(std::string_view destination, ResponseText& text) {

@@ -1,4 +1,5 @@
-// Starting a CGI program for a request; the server never waits on it.
+// The CGI gateway: starting the program a request names, and looking at it until its
+// output can be sent. The server never waits on a program.
 #include <string>
 
 #include "cgi/CgiGateway.h"
@@ -8,6 +9,7 @@
 #include "core/TempFiles.h"
 #include "platform/HostInfo.h"
 #include "platform/HostPath.h"
+#include "request/DrivePath.h"
 
 namespace {
 
@@ -19,11 +21,6 @@ struct ProgramPlace {
     std::string workingDirectory;
     std::string extraEnvironment;  // entries after the 17 CGI variables, each ended by a NUL
 };
-
-int Refuse(Connection& connection, std::string_view status, std::string_view message) {
-    SetErrorPage(connection, status, message);
-    return -1;
-}
 
 // The upload program lives beside the server's own executable.
 ProgramPlace UploadProgram() {
@@ -40,21 +37,18 @@ ProgramPlace ScriptProgram(Connection& connection) {
     PathText pathInfo;
     QueryStringText queryString;
     if (ParseCgiRequest(connection.request, connection.method, scriptName, pathInfo, queryString) != 0) {
-        Refuse(connection, kBadRequest, kMismatchMessage);
+        SetErrorPage(connection, kBadRequest, kMismatchMessage);
         return {};
     }
     const ServerSettings& settings = Settings();
     if (settings.RootDir.Empty()) {
-        Refuse(connection, kInternalError, "For cgi-bin to work, root document path has to be define.");
+        SetErrorPage(connection, kInternalError, "For cgi-bin to work, root document path has to be define.");
         return {};
     }
     // The prefix matches in any letter case; on a file system that tells case apart,
     // the program is found under the CGI directory as configured.
     const std::string prefix = CgiPrefix(settings.CgiDir);
-    std::string script = prefix + std::string(scriptName.View().substr(prefix.size()));
-    for (char& c : script) {
-        if (c == '/') c = '\\';
-    }
+    const std::string script = WithBackslashes(prefix + std::string(scriptName.View().substr(prefix.size())));
     std::string root(settings.RootDir);
     ProgramPlace place;
     if (root.ends_with('\\')) {
@@ -74,7 +68,7 @@ ProgramPlace FindProgram(Connection& connection) {
     if (connection.request.View().starts_with(kUploadRequestStart)) {
         // With uploads off, nobody may write files on this machine through the server.
         if (Settings().UploadOn == 0) {
-            Refuse(connection, kInternalError, "Pellora upload capability is currently disabled.");
+            SetErrorPage(connection, kInternalError, "Pellora upload capability is currently disabled.");
             return {};
         }
         place = UploadProgram();
@@ -84,21 +78,21 @@ ProgramPlace FindProgram(Connection& connection) {
         place.program = platform::ResolveShortNames(place.program);
     }
     if (place.program.empty() || platform::GetPathStatus(place.program).kind != platform::PathKind::File) {
-        Refuse(connection, kNotFound, "Cgi-bin file " + HtmlEscape(place.program) + " not found");
+        SetErrorPage(connection, kNotFound, "Cgi-bin file " + HtmlEscape(place.program) + " not found");
         return {};
     }
     CommandLineText commandLine;
     BuildCgiCommandLine(place.program, commandLine);
     if (!commandLine.View().ends_with(place.program)) {
-        Refuse(connection, kBadRequest, kMismatchMessage);
+        SetErrorPage(connection, kBadRequest, kMismatchMessage);
         return {};
     }
     return place;
 }
 
-int Launch(Connection& connection, const ProgramPlace& place) {
+CgiLaunch Launch(Connection& connection, const ProgramPlace& place) {
     CommandLineText commandLine;
-    const bool usesInterpreter = BuildCgiCommandLine(place.program, commandLine) == 0;
+    const bool usesInterpreter = BuildCgiCommandLine(place.program, commandLine) == CommandForm::ThroughInterpreter;
 
     if (!connection.cgiRun) connection.cgiRun = std::make_unique<CgiRun>();
     CgiRun& run = *connection.cgiRun;
@@ -107,7 +101,8 @@ int Launch(Connection& connection, const ProgramPlace& place) {
     }
     if (CreateTempFile(run.outputFile, run.outputFileName) != 0) {
         connection.cgiRun.reset();
-        return Refuse(connection, kInternalError, kTempFileMessage);
+        SetErrorPage(connection, kInternalError, kTempFileMessage);
+        return CgiLaunch::Refused;
     }
     platform::ChildLaunch launch;
     if (usesInterpreter) {
@@ -126,23 +121,39 @@ int Launch(Connection& connection, const ProgramPlace& place) {
     run.process = platform::ChildProcess::Start(launch);
     if (!run.process.Started()) {
         connection.cgiRun.reset();  // its files go with it
-        return Refuse(connection, kInternalError, "The server wasn't able to create process.");
+        SetErrorPage(connection, kInternalError, "The server wasn't able to create process.");
+        return CgiLaunch::Refused;
     }
-    connection.state = ConnectionState::RunningCgi;
-    return 0;
+    return CgiLaunch::Started;
 }
 
 }  // namespace
 
-int CheckCgiProgram(Connection& connection) {
-    return FindProgram(connection).program.empty() ? -1 : 0;
+ProgramCheck CheckCgiProgram(Connection& connection) {
+    return FindProgram(connection).program.empty() ? ProgramCheck::Refused : ProgramCheck::Runnable;
 }
 
-int RunCgiRequest(Connection& connection) {
+CgiLaunch RunCgiRequest(Connection& connection) {
     const ProgramPlace place = FindProgram(connection);
     if (place.program.empty()) {
         connection.cgiRun.reset();
-        return -1;
+        return CgiLaunch::Refused;
     }
     return Launch(connection, place);
+}
+
+CgiProgress PollCgiRun(Connection& connection) {
+    if (!connection.cgiRun) {
+        SetErrorPage(connection, kInternalError, "Internal CGI-BIN execution error.");
+        return CgiProgress::Ended;
+    }
+    CgiRun& run = *connection.cgiRun;
+    if (run.process.IsRunning()) return CgiProgress::Running;
+    run.bodyFile.Close();
+    run.bodyFileName.Delete();
+    run.outputFile.Close();
+    connection.response.temporaryFile = std::move(run.outputFileName);
+    connection.response.kind = ResponseKind::CgiOutput;
+    connection.cgiRun.reset();
+    return CgiProgress::Ended;
 }

@@ -4,9 +4,9 @@
 
 #include "core/Connection.h"
 
-// `name` is the URL behind "/@" (it begins "upload.htm"). The whole answer goes into
-// responseText; 0 for the form, -1 for an error page.
-int ServeUploadPage(Connection& connection, std::string_view name);
+// `name` is the URL behind "/@" (it begins "upload.htm"). The answer is the whole
+// form, or an error page.
+void ServeUploadPage(Connection& connection, std::string_view name);
 
 // The complete 200 response with the form, the destination field pre-filled; false
 // when it does not fit whole.
