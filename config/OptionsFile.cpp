@@ -1,11 +1,11 @@
 #include "config/OptionsFile.h"
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <span>
 
 #include "config/SettingsTable.h"
+#include "core/TextHelpers.h"
 #include "core/WriteString.h"
 #include "platform/FileHandle.h"
 #include "platform/HostInfo.h"
@@ -19,31 +19,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 // so no NUL reaches a field, nor a written file.
 std::string_view UpToNul(std::string_view text) {
     return text.substr(0, text.find('\0'));
-}
-
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// atoi's reading (white space, sign, digits, 0 when none), but a number outside the
-// int32 range is clamped to it rather than overflowing.
-int32_t ParseDecimal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i])) ++i;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    const int64_t limit =
-        negative ? -int64_t{std::numeric_limits<int32_t>::min()} : int64_t{std::numeric_limits<int32_t>::max()};
-    int64_t magnitude = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) magnitude = limit;
-    }
-    return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
 // Hands out the value of each "key:value\r\n" line in turn; the key is never looked at.

@@ -8,10 +8,10 @@
 
 namespace {
 
-using platform::SettingsStore;
 using platform::StoreKey;
 using platform::StoreValue;
 using platform::StoreValueType;
+using platform::UserStore;
 
 constexpr std::array<std::string_view, 5> kSubkeys = {kStoreGlobal, kStoreIpAccess, kStoreDirAccess, kStoreLogging,
                                                       kStoreUpload};
@@ -154,13 +154,12 @@ void WriteUpload(StoreKey& main, const ServerSettings& settings) {
 }
 
 // A section save is one change of the store: the section lands whole or not at all.
-int SaveSection(SectionWriter writer, const ServerSettings& settings) {
-    SettingsStore store = SettingsStore::Open();
+void SaveSection(SectionWriter writer, const ServerSettings& settings) {
+    UserStore store = UserStore::Open();
     StoreKey main = store.CreateKey(kStoreMainKey);
-    if (!main) return 0;
+    if (!main) return;
     writer(main, settings);
     store.Commit();
-    return 0;
 }
 
 bool HasMarker(const StoreKey& main) {
@@ -207,7 +206,7 @@ void UpgradeRegistryLayout(StoreKey& mainKey, ServerSettings& settings) {
 }
 
 int LoadSettingsFromRegistry(ServerSettings& settings) {
-    SettingsStore store = SettingsStore::Open();
+    UserStore store = UserStore::Open();
     StoreKey main = store.OpenKey(kStoreMainKey);
     if (!main) return -1;
     if (!HasMarker(main)) UpgradeRegistryLayout(main, settings);
@@ -227,41 +226,40 @@ int LoadSettingsFromRegistry(ServerSettings& settings) {
     return result;
 }
 
-int SaveSettingsToRegistry(const ServerSettings& settings) {
-    SettingsStore store = SettingsStore::Open();
+void SaveSettingsToRegistry(const ServerSettings& settings) {
+    UserStore store = UserStore::Open();
     StoreKey main = store.CreateKey(kStoreMainKey);
-    if (!main) return 0;
+    if (!main) return;
     main.SetString("", kStoreMarker);
     for (SectionWriter writer :
          {&WriteGlobal, &WriteIpAccess, &WriteIndex, &WriteDirAccess, &WriteLogging, &WriteUpload}) {
         writer(main, settings);
     }
     store.Commit();
-    return 0;
 }
 
-int SaveGlobalSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteGlobal, settings);
+void SaveGlobalSettings(const ServerSettings& settings) {
+    SaveSection(&WriteGlobal, settings);
 }
-int SaveIpAccessSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteIpAccess, settings);
+void SaveIpAccessSettings(const ServerSettings& settings) {
+    SaveSection(&WriteIpAccess, settings);
 }
-int SaveIndexSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteIndex, settings);
+void SaveIndexSettings(const ServerSettings& settings) {
+    SaveSection(&WriteIndex, settings);
 }
-int SaveDirAccessSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteDirAccess, settings);
+void SaveDirAccessSettings(const ServerSettings& settings) {
+    SaveSection(&WriteDirAccess, settings);
 }
-int SaveLoggingSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteLogging, settings);
+void SaveLoggingSettings(const ServerSettings& settings) {
+    SaveSection(&WriteLogging, settings);
 }
-int SaveUploadSettings(const ServerSettings& settings) {
-    return SaveSection(&WriteUpload, settings);
+void SaveUploadSettings(const ServerSettings& settings) {
+    SaveSection(&WriteUpload, settings);
 }
 
 std::vector<std::string> ReadRootFileHistory() {
     std::vector<std::string> history;
-    const SettingsStore store = SettingsStore::Open();
+    const UserStore store = UserStore::Open();
     const StoreKey global = store.OpenKey(kStoreMainKey).OpenSubkey(kStoreGlobal);
     for (int i = 0; i < kRootHistoryEntries; ++i) {
         const std::optional<StoreValue> entry = global.Query(RootPageName(i));

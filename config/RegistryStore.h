@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "config/ServerSettings.h"
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 
 inline constexpr std::string_view kStoreMainKey = "Software\\Tamsel\\Pellora";
 inline constexpr std::string_view kStoreMarker = "PR2";
@@ -22,16 +22,16 @@ inline constexpr int kRootHistoryEntries = 8;
 // older layout is converted first.
 int LoadSettingsFromRegistry(ServerSettings& settings = Settings());
 
-// The marker, then the six sections, as one change of the store. Returns 0.
-int SaveSettingsToRegistry(const ServerSettings& settings = Settings());
+// The marker, then the six sections, as one change of the store.
+void SaveSettingsToRegistry(const ServerSettings& settings = Settings());
 
-// One section each, for the Options page that owns it. Each returns 0.
-int SaveGlobalSettings(const ServerSettings& settings = Settings());     // General
-int SaveIpAccessSettings(const ServerSettings& settings = Settings());   // Network
-int SaveIndexSettings(const ServerSettings& settings = Settings());      // Directories
-int SaveDirAccessSettings(const ServerSettings& settings = Settings());  // Sharing
-int SaveLoggingSettings(const ServerSettings& settings = Settings());    // Logging
-int SaveUploadSettings(const ServerSettings& settings = Settings());     // Upload
+// One section each, for the Options page that owns it.
+void SaveGlobalSettings(const ServerSettings& settings = Settings());     // General
+void SaveIpAccessSettings(const ServerSettings& settings = Settings());   // Network
+void SaveIndexSettings(const ServerSettings& settings = Settings());      // Directories
+void SaveDirAccessSettings(const ServerSettings& settings = Settings());  // Sharing
+void SaveLoggingSettings(const ServerSettings& settings = Settings());    // Logging
+void SaveUploadSettings(const ServerSettings& settings = Settings());     // Upload
 
 // The recently used root files, most recent first, at most eight.
 std::vector<std::string> ReadRootFileHistory();

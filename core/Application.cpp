@@ -19,7 +19,7 @@ int Application::Run() {
     for (;;) {
         if (!server.WorkPending()) {
             if (queue_.Get(message) != 1) break;
-        } else if (!(askedSincePass ? queue_.TakeWaiting(message) : queue_.Peek(message, true))) {
+        } else if (!(askedSincePass ? queue_.TakeWaiting(message) : queue_.Peek(message, platform::PeekMode::Remove))) {
             OnIdle();
             askedSincePass = false;
             continue;
@@ -33,7 +33,7 @@ int Application::Run() {
 
 Application::TurnResult Application::Turn(int& exitCode) {
     platform::Message message;
-    while (queue_.Peek(message, true)) {
+    while (queue_.Peek(message, platform::PeekMode::Remove)) {
         if (message.id == platform::kQuitMessage) {
             exitCode = static_cast<int>(message.first);
             return TurnResult::Quit;
@@ -42,15 +42,15 @@ Application::TurnResult Application::Turn(int& exitCode) {
     }
     const std::uint32_t start = platform::TickCount();
     while (server.WorkPending() && server.PumpPass()) {
-        if (queue_.Peek(message, false) || platform::TickCount() - start >= kTurnPumpMs) return TurnResult::Busy;
+        if (queue_.Peek(message, platform::PeekMode::Keep) || platform::TickCount() - start >= kTurnPumpMs)
+            return TurnResult::Busy;
     }
     // Peeking also hands changed watches to epoll before the desktop waits on it.
-    return queue_.Peek(message, false) ? TurnResult::Busy : TurnResult::Idle;
+    return queue_.Peek(message, platform::PeekMode::Keep) ? TurnResult::Busy : TurnResult::Idle;
 }
 
-int Application::OnIdle() {
+void Application::OnIdle() {
     server.PumpConnections();
-    return 0;
 }
 
 std::int64_t Application::WindowProcedure(const platform::Message& message) {

@@ -29,7 +29,10 @@ public:
     // descriptor; `Quit` carries the exit code in `exitCode`.
     enum class TurnResult { Idle, Busy, Quit };
     TurnResult Turn(int& exitCode);
-    int OnIdle();
+    void OnIdle();
+    // Every message the loop takes goes here, as a window's messages go to its window
+    // procedure: socket events, the timer and a child's end to the server, the rest
+    // to the window's logic.
     std::int64_t WindowProcedure(const platform::Message& message);
 
     Server server;

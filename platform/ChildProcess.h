@@ -3,8 +3,6 @@
 // from a file or /dev/null, standard output to a file, standard error to /dev/null,
 // its own environment and working directory. Exit is polled without blocking; ending
 // a run ends the child's whole process group; every child is reaped.
-#include <sys/types.h>
-
 #include <string>
 #include <string_view>
 
@@ -39,13 +37,13 @@ public:
     // Ends the child and its process group at once; true when there was one to end.
     bool Stop();
     [[nodiscard]] bool Started() const { return pid_ > 0; }
-    [[nodiscard]] pid_t Pid() const { return pid_; }
+    [[nodiscard]] int Pid() const { return pid_; }
 
 private:
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    explicit ChildProcess(int pid) : pid_(pid) {}
     void EndProcessGroup();
 
-    pid_t pid_ = -1;
+    int pid_ = -1;  // a pid_t, which is an int on Linux; kept so that no system header leaks
 };
 
 // SIGCHLD as a readable descriptor, so a child's end wakes the loop at once.

@@ -1,5 +1,7 @@
 #pragma once
-// Messages of the one queue: window messages, posted socket events and timers.
+// Messages of the one queue: window messages, posted socket events and timers. The
+// numbers are those of the Windows messages the design was made with, so that the
+// window procedure reads as its description does; on Linux they are only names.
 #include <cstdint>
 
 namespace platform {
@@ -10,12 +12,13 @@ struct Message {
     std::int64_t second = 0;  // socket event
 };
 
-inline constexpr std::uint32_t kDestroyMessage = 2;
-inline constexpr std::uint32_t kQuitMessage = 18;
-inline constexpr std::uint32_t kHelpMessage = 83;  // F1 on the main window
-inline constexpr std::uint32_t kCommandMessage = 273;
-inline constexpr std::uint32_t kSystemCommandMessage = 274;
-inline constexpr std::uint32_t kTimerMessage = 275;
+inline constexpr std::uint32_t kDestroyMessage = 2;          // WM_DESTROY: the window goes
+inline constexpr std::uint32_t kQuitMessage = 18;            // WM_QUIT: the loop ends with `first`
+inline constexpr std::uint32_t kHelpMessage = 83;            // WM_HELP: F1 on the main window
+inline constexpr std::uint32_t kCommandMessage = 273;        // WM_COMMAND: a menu command in `first`
+inline constexpr std::uint32_t kSystemCommandMessage = 274;  // WM_SYSCOMMAND: the window menu
+inline constexpr std::uint32_t kTimerMessage = 275;          // WM_TIMER: timer `first` is due
+// The design's own: a socket event as WSAAsyncSelect posted it, the socket in `first`.
 inline constexpr std::uint32_t kSocketEventMessage = 2025;
 // A CGI child has ended: wakes the loop at once instead of waiting for the timer.
 inline constexpr std::uint32_t kChildExitedMessage = 2026;

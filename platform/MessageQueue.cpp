@@ -82,10 +82,10 @@ int MessageQueue::Get(Message& message) {
     return message.id == kQuitMessage ? 0 : 1;
 }
 
-bool MessageQueue::Peek(Message& message, bool remove) {
+bool MessageQueue::Peek(Message& message, PeekMode mode) {
     if (queue_.empty()) Collect(0);
     if (queue_.empty()) return false;
-    message = remove ? TakeFront() : queue_.front();
+    message = mode == PeekMode::Remove ? TakeFront() : queue_.front();
     return true;
 }
 

@@ -16,6 +16,8 @@
 
 namespace platform {
 
+enum class PeekMode { Remove, Keep };
+
 class MessageQueue {
 public:
     static std::unique_ptr<MessageQueue> Create();  // nullptr when epoll is not available
@@ -25,8 +27,8 @@ public:
 
     // Blocks until a message arrives: 1 for a message, 0 for the quit message, -1 on error.
     int Get(Message& message);
-    // Does not block: true when a message waits (taken when `remove`).
-    bool Peek(Message& message, bool remove);
+    // Does not block: true when a message waits, which `mode` takes or leaves.
+    bool Peek(Message& message, PeekMode mode);
     // Takes a message already in the queue without asking epoll for more.
     bool TakeWaiting(Message& message);
     void Post(const Message& message);

@@ -7,6 +7,7 @@
 
 #include "config/RegistryStore.h"
 #include "config/ServerSettings.h"
+#include "core/TextHelpers.h"
 #include "platform/DesktopServices.h"
 #include "platform/DriveTable.h"
 #include "ui/OptionsPageLayouts.h"
@@ -28,19 +29,6 @@ constexpr std::array<platform::FileFilter, 3> kRootFileFilters{{
 }};
 
 }  // namespace
-
-int ParsePortText(std::string_view text) {
-    std::size_t at = text.find_first_not_of(' ');
-    if (at == std::string_view::npos) return 0;
-    bool negative = false;
-    if (text[at] == '+' || text[at] == '-') negative = text[at++] == '-';
-    long long value = 0;
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        value = std::min<long long>(value * 10 + (text[at] - '0'), 1LL << 31);
-    }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
 
 void GeneralPage::OnInit() {
     const ServerSettings& settings = Settings();
@@ -110,7 +98,7 @@ void GeneralPage::OnNotify(int id, Notification notification) {
 
 void GeneralPage::OnApply() {
     ServerSettings& settings = Settings();
-    const int port = ParsePortText(dialog_.Text(kPortBox, kBoxCapacity));
+    const int port = ParseDecimal(dialog_.Text(kPortBox, kBoxCapacity));
     if (port != settings.Port) {
         settings.Port = port;
         context_.control.RestartIfRunning();

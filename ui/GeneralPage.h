@@ -14,7 +14,3 @@ private:
     void TakeRootFile(std::string_view path);
     void Browse();
 };
-
-// The port box as a number: leading blanks skipped, an optional sign, digits; 0 when
-// there are none. Values beyond the port's type are clamped.
-int ParsePortText(std::string_view text);

@@ -13,14 +13,14 @@
 
 #include "config/SettingsTable.h"
 #include "platform/MessageBox.h"
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 #include "tests/support/TestDirectory.h"
 
 namespace {
 
-using platform::SettingsStore;
 using platform::StoreKey;
 using platform::StoreValue;
+using platform::UserStore;
 
 std::vector<std::string> messages;
 
@@ -47,11 +47,11 @@ protected:
         EXPECT_EQ(messages, std::vector<std::string>{}) << "nothing here reports to the user";
     }
 
-    static SettingsStore Store() { return SettingsStore::Open(); }
+    static UserStore Store() { return UserStore::Open(); }
 
     // The names of a key's values, as the store keeps them.
     static std::vector<std::string> ValueNames(std::string_view subkey) {
-        const SettingsStore store = Store();
+        const UserStore store = Store();
         std::vector<std::string> names;
         std::string path(kStoreMainKey);
         if (!subkey.empty()) path += "\\" + std::string(subkey);
@@ -70,7 +70,7 @@ protected:
     }
 
     static void SetHistory(const std::vector<std::string>& entries) {
-        SettingsStore store = Store();
+        UserStore store = Store();
         StoreKey global = store.CreateKey(std::string(kStoreMainKey) + "\\Global");
         for (std::size_t i = 0; i < entries.size(); ++i) {
             global.SetString("RootPage" + std::to_string(i), entries[i]);
@@ -127,9 +127,9 @@ TEST_F(RegistryStoreTest, FirstStartCreatesKeyMarkerAndFiveSubkeysWithoutListVal
     EXPECT_EQ(LoadSettingsFromRegistry(record), -1);
     EXPECT_EQ(record.Port, 1234);
 
-    EXPECT_EQ(SaveSettingsToRegistry(ServerSettings{}), 0);
+    SaveSettingsToRegistry(ServerSettings{});
     {
-        const SettingsStore store = Store();
+        const UserStore store = Store();
         const StoreKey main = store.OpenKey(kStoreMainKey);
         ASSERT_TRUE(main);
         EXPECT_EQ(main.Query("")->text, "PR2");
@@ -160,7 +160,7 @@ TEST_F(RegistryStoreTest, FullLengthRecordRoundTripsWhole) {
 TEST_F(RegistryStoreTest, OverlongAndMistypedValuesNeverReachBeyondTheirField) {
     SaveSettingsToRegistry(ServerSettings{});
     {
-        SettingsStore store = Store();
+        UserStore store = Store();
         StoreKey main = store.OpenKey(kStoreMainKey);
         main.OpenSubkey("Global").SetString("RootPath", std::string(5000, 'r'));
         main.OpenSubkey("Global").SetString("Port", "8080");  // a string where a number belongs
@@ -182,7 +182,7 @@ TEST_F(RegistryStoreTest, OverlongAndMistypedValuesNeverReachBeyondTheirField) {
 
 TEST_F(RegistryStoreTest, MissingValuesAndSubkeysLeaveTheirFieldsAndFailTheLoad) {
     {
-        SettingsStore store = Store();
+        UserStore store = Store();
         StoreKey main = store.CreateKey(kStoreMainKey);
         main.SetString("", "PR2");
         main.CreateSubkey("Global").SetDword("Port", 9000);
@@ -254,7 +254,7 @@ TEST_F(RegistryStoreTest, RootFileHistoryPutsTheNewestFirstWithoutDuplicatesOrGa
         ServerSettings saved;
         saved.RootOption = kRootFile;
         saved.RootFile.Assign(row.rootFile);
-        EXPECT_EQ(SaveGlobalSettings(saved), 0);
+        SaveGlobalSettings(saved);
         EXPECT_EQ(ReadRootFileHistory(), row.after);
         // Only the history's own values exist: nothing left past its end.
         std::vector<std::string> pages;
@@ -279,7 +279,7 @@ TEST_F(RegistryStoreTest, HistoryKeepsLongPathsWholeAndReadingStopsAtTheFirstGap
     EXPECT_EQ(ReadRootFileHistory(), (std::vector<std::string>{longPath, "B"}));
 
     {
-        SettingsStore store = Store();
+        UserStore store = Store();
         store.OpenKey(std::string(kStoreMainKey) + "\\Global").DeleteValue("RootPage0");
         ASSERT_TRUE(store.Commit());
     }
@@ -313,7 +313,7 @@ TEST_F(RegistryStoreTest, RemovedListEntriesLeaveNoValueBehind) {
 TEST_F(RegistryStoreTest, EachSectionSaveWritesItsOwnValuesOnly) {
     struct Row {
         const char* name;
-        int (*save)(const ServerSettings&);
+        void (*save)(const ServerSettings&);
         std::string_view subkey;
         std::vector<std::string> values;
     };
@@ -332,7 +332,7 @@ TEST_F(RegistryStoreTest, EachSectionSaveWritesItsOwnValuesOnly) {
         SCOPED_TRACE(row.name);
         TestDirectory home;
         setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-        EXPECT_EQ(row.save(s), 0);
+        row.save(s);
         EXPECT_EQ(ValueNames(row.subkey), row.values);
         EXPECT_FALSE(Store().OpenKey(kStoreMainKey).Query("")) << "a section save writes no marker";
         int subkeys = 0;
@@ -359,7 +359,7 @@ TEST_F(RegistryStoreTest, OlderLayoutIsConvertedOnceOnLoad) {
         TestDirectory home;
         setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
         {
-            SettingsStore store = Store();
+            UserStore store = Store();
             StoreKey main = store.CreateKey(kStoreMainKey);
             StoreKey global = main.CreateSubkey("Global");
             global.SetDword("Port", 8081);
@@ -401,7 +401,7 @@ TEST_F(RegistryStoreTest, OlderLayoutIsConvertedOnceOnLoad) {
 
 TEST_F(RegistryStoreTest, OlderIndexSettingsMoveEvenWithoutADirAccessKey) {
     {
-        SettingsStore store = Store();
+        UserStore store = Store();
         StoreKey global = store.CreateKey(std::string(kStoreMainKey) + "\\Global");
         global.SetDword("DirIndexType", kDirIndexElseListing);
         global.SetString("DirIndexName", "index.html");
@@ -417,7 +417,7 @@ TEST_F(RegistryStoreTest, OlderIndexSettingsMoveEvenWithoutADirAccessKey) {
 
 TEST_F(RegistryStoreTest, UpgradeWithoutOlderValuesOverwritesNothing) {
     {
-        SettingsStore store = Store();
+        UserStore store = Store();
         StoreKey main = store.CreateKey(kStoreMainKey);  // no marker
         StoreKey global = main.CreateSubkey("Global");
         global.SetString("RootPage0", "c:\\kept.htm");

@@ -130,7 +130,7 @@ protected:
         const auto deadline = Clock::now() + limit;
         Message message;
         for (;;) {
-            if (queue->Peek(message, true)) return message;
+            if (queue->Peek(message, platform::PeekMode::Remove)) return message;
             if (Clock::now() >= deadline) return std::nullopt;
             pollfd watch{queue->Descriptor(), POLLIN, 0};
             poll(&watch, 1, 5);
@@ -142,7 +142,7 @@ protected:
         const auto deadline = Clock::now() + span;
         Message message;
         while (Clock::now() < deadline) {
-            if (queue->Peek(message, false)) {
+            if (queue->Peek(message, platform::PeekMode::Keep)) {
                 ADD_FAILURE() << "unexpected message " << testing::PrintToString(message);
                 return false;
             }
@@ -165,13 +165,13 @@ TEST_F(MessageQueueTest, PostedMessagesComeInOrder) {
     queue->Post(second);
     queue->Post(third);
     Message message;
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message, first);
     ASSERT_EQ(queue->Get(message), 1);
     EXPECT_EQ(message, second);
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message, third);
-    EXPECT_FALSE(queue->Peek(message, true));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Remove));
 }
 
 // Another loop (the desktop's) waits on the descriptor: a posted message must wake it,
@@ -182,15 +182,15 @@ TEST_F(MessageQueueTest, DescriptorIsReadableWhilePostedMessagesWait) {
         return poll(&watch, 1, 0) == 1;
     };
     Message message;
-    EXPECT_FALSE(queue->Peek(message, false));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Keep));
     EXPECT_FALSE(readable());
     queue->Post(Message{kCommandMessage, 1, 0});
     queue->Post(Message{kCommandMessage, 2, 0});
     EXPECT_TRUE(readable());
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_TRUE(readable()) << "one message still waits";
-    ASSERT_TRUE(queue->Peek(message, true));
-    EXPECT_FALSE(queue->Peek(message, false));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Keep));
     EXPECT_FALSE(readable()) << "an emptied queue lets the other loop sleep";
     queue->Post(Message{kCommandMessage, 3, 0});
     EXPECT_TRUE(readable());
@@ -200,13 +200,13 @@ TEST_F(MessageQueueTest, PeekWithoutRemovalLeavesMessage) {
     const Message posted{kCommandMessage, 40001, 0};
     queue->Post(posted);
     Message message;
-    ASSERT_TRUE(queue->Peek(message, false));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Keep));
     EXPECT_EQ(message, posted);
-    ASSERT_TRUE(queue->Peek(message, false));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Keep));
     EXPECT_EQ(message, posted);
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message, posted);
-    EXPECT_FALSE(queue->Peek(message, false));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Keep));
 }
 
 TEST_F(MessageQueueTest, TakeWaitingTakesOnlyWhatIsQueuedAlready) {
@@ -220,7 +220,7 @@ TEST_F(MessageQueueTest, TakeWaitingTakesOnlyWhatIsQueuedAlready) {
     EXPECT_EQ(message, posted);
     // The socket is ready, but only asking epoll brings its event.
     EXPECT_FALSE(queue->TakeWaiting(message));
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message, SocketEvent(local.Get(), kSocketRead));
     queue->StopWatching(local.Get());
 }
@@ -228,8 +228,8 @@ TEST_F(MessageQueueTest, TakeWaitingTakesOnlyWhatIsQueuedAlready) {
 TEST_F(MessageQueueTest, EmptyPeekReturnsAtOnce) {
     Message message;
     const auto start = Clock::now();
-    EXPECT_FALSE(queue->Peek(message, false));
-    EXPECT_FALSE(queue->Peek(message, true));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Keep));
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_LT(Clock::now() - start, 500ms);
 }
 
@@ -270,7 +270,8 @@ TEST_F(MessageQueueTest, ReadEventOnceUntilWatchedAgain) {
     WriteBytes(peer.Get(), "GET / HTTP/1.0\r\n\r\n");
     const auto event = SocketEvent(local.Get(), kSocketRead);
     Message message;
-    for (int tries = 0; tries < 400 && !queue->Peek(message, false); ++tries) std::this_thread::sleep_for(5ms);
+    for (int tries = 0; tries < 400 && !queue->Peek(message, platform::PeekMode::Keep); ++tries)
+        std::this_thread::sleep_for(5ms);
     EXPECT_EQ(message, event);
     // More data while the event waits adds no second event behind it.
     WriteBytes(peer.Get(), "more");
@@ -421,7 +422,7 @@ TEST_F(MessageQueueTest, StopWatchingDropsOnlyThatSocketsMessages) {
     WriteBytes(secondPeer.Get(), "2");
     std::this_thread::sleep_for(20ms);
     Message message;
-    ASSERT_TRUE(queue->Peek(message, false));  // both events are queued now
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Keep));  // both events are queued now
     const Message command{kCommandMessage, 77, 0};
     queue->Post(command);
 
@@ -443,7 +444,7 @@ TEST_F(MessageQueueTest, StopWatchingDropsWaitingCloseEvent) {
     peer.Close();
     std::this_thread::sleep_for(20ms);
     Message message;
-    ASSERT_TRUE(queue->Peek(message, false));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Keep));
     ASSERT_EQ(message, SocketEvent(local.Get(), kSocketClose));
     queue->StopWatching(local.Get());
     EXPECT_TRUE(StaysQuiet(50ms));
@@ -510,9 +511,9 @@ TEST_F(MessageQueueTest, MissedIntervalsLeaveOneTimerMessage) {
     queue->SetTimer(3, 50);
     std::this_thread::sleep_for(400ms);
     Message message;
-    ASSERT_TRUE(queue->Peek(message, true));
+    ASSERT_TRUE(queue->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message, (Message{kTimerMessage, 3, 0}));
-    EXPECT_FALSE(queue->Peek(message, true)) << "many intervals passed but one message waits";
+    EXPECT_FALSE(queue->Peek(message, platform::PeekMode::Remove)) << "many intervals passed but one message waits";
     queue->KillTimer(3);
 }
 

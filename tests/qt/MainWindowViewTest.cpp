@@ -39,7 +39,7 @@ protected:
     static std::vector<Message> Drain() {
         std::vector<Message> posted;
         Message message;
-        while (queue->Peek(message, true)) posted.push_back(message);
+        while (queue->Peek(message, platform::PeekMode::Remove)) posted.push_back(message);
         return posted;
     }
     [[nodiscard]] QString MenuText(std::uint64_t id) const {

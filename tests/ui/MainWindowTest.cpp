@@ -200,7 +200,7 @@ TEST_F(MainWindowTest, ExitStopsListeningClosesTheSheetAndQuits) {
     EXPECT_FALSE(Accepts(port));
     EXPECT_FALSE(window.Options().Sheet().IsOpen());
     Message message;
-    ASSERT_TRUE(queue_->Peek(message, true));
+    ASSERT_TRUE(queue_->Peek(message, platform::PeekMode::Remove));
     EXPECT_EQ(message.id, platform::kQuitMessage);
     EXPECT_EQ(message.first, 0u);
 }

@@ -9,7 +9,7 @@
 
 #include "config/RegistryStore.h"
 #include "platform/DriveTable.h"
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 #include "tests/support/ServerProcess.h"
 
 std::optional<std::string> DesktopAnswers::nextChoice;
@@ -105,7 +105,7 @@ bool UiTest::Accepts(int port) {
 namespace {
 
 std::optional<platform::StoreValue> Stored(std::string_view subkey, std::string_view name) {
-    const platform::SettingsStore store = platform::SettingsStore::Open();
+    const platform::UserStore store = platform::UserStore::Open();
     const platform::StoreKey key = store.OpenKey(std::string(kStoreMainKey) + "\\" + std::string(subkey));
     if (!key) return std::nullopt;
     return key.Query(name);

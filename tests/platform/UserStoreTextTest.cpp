@@ -1,4 +1,4 @@
-#include "platform/StoreTree.h"
+#include "platform/UserStoreText.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ void ExpectSameTree(const StoreKeyNode& a, const StoreKeyNode& b) {
     }
 }
 
-TEST(StoreTree, TextFormRoundTripsAnyBytesNamesAndEmptyKeys) {
+TEST(UserStoreText, TextFormRoundTripsAnyBytesNamesAndEmptyKeys) {
     const StoreKeyNode tree = SampleTree();
     const std::string text = FormatStore(tree);
     const std::optional<StoreKeyNode> parsed = ParseStore(text);
@@ -55,7 +55,7 @@ TEST(StoreTree, TextFormRoundTripsAnyBytesNamesAndEmptyKeys) {
     EXPECT_EQ(FormatStore(*parsed), text);
 }
 
-TEST(StoreTree, TextFormIsReadableAndOneItemALine) {
+TEST(UserStoreText, TextFormIsReadableAndOneItemALine) {
     StoreKeyNode root;
     StoreKeyNode* global = root.CreatePath("Software\\Tamsel\\Pellora\\Global");
     global->SetValue("Port", StoreValue::Dword(8080));
@@ -73,7 +73,7 @@ TEST(StoreTree, TextFormIsReadableAndOneItemALine) {
               "\nEnd of store\n");
 }
 
-TEST(StoreTree, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
+TEST(UserStoreText, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
     StoreKeyNode key;
     key.SetValue("DIR0", StoreValue::String("a"));
     ASSERT_NE(key.FindValue("Dir0"), nullptr);
@@ -93,7 +93,7 @@ TEST(StoreTree, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
 }
 
 // Whatever is set, the text form can say it again: no NUL ever gets into the tree.
-TEST(StoreTree, NulBytesNeverGetIn) {
+TEST(UserStoreText, NulBytesNeverGetIn) {
     StoreKeyNode root;
     StoreKeyNode* key = root.CreatePath("K");
     EXPECT_FALSE(key->SetValue("a\0b"s, StoreValue::Dword(1)));
@@ -102,7 +102,7 @@ TEST(StoreTree, NulBytesNeverGetIn) {
     EXPECT_TRUE(ParseStore(FormatStore(root)));
 }
 
-TEST(StoreTree, ReadsWhatHandsMayHaveWritten) {
+TEST(UserStoreText, ReadsWhatHandsMayHaveWritten) {
     struct Row {
         const char* name;
         std::string text;
@@ -127,7 +127,7 @@ TEST(StoreTree, ReadsWhatHandsMayHaveWritten) {
     }
 }
 
-TEST(StoreTree, RefusesWhatIsNotAWholeStore) {
+TEST(UserStoreText, RefusesWhatIsNotAWholeStore) {
     struct Row {
         const char* name;
         std::string text;
@@ -167,7 +167,7 @@ TEST(StoreTree, RefusesWhatIsNotAWholeStore) {
 
 // A store cut anywhere, as a crash of a writer that wrote in place would leave it, is
 // never taken for a whole one.
-TEST(StoreTree, EveryCutShortStoreIsRefused) {
+TEST(UserStoreText, EveryCutShortStoreIsRefused) {
     const std::string text = FormatStore(SampleTree());
     ASSERT_TRUE(ParseStore(text));
     for (std::size_t length = 0; length < text.size(); ++length) {

@@ -5,7 +5,7 @@
 
 #include "config/OptionsFile.h"
 #include "config/RegistryStore.h"
-#include "platform/StoreTree.h"
+#include "platform/UserStoreText.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/TestDirectory.h"
 

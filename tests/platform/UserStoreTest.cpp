@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,7 +22,7 @@ void Capture(std::string_view caption, std::string_view text, MessageIcon) {
     messages.push_back(std::string(caption) + ": " + std::string(text));
 }
 
-class SettingsStoreTest : public ::testing::Test {
+class UserStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         messages.clear();
@@ -32,7 +32,7 @@ protected:
 
     [[nodiscard]] std::string StoreDirectory() const { return home_ / "config/pellora"; }
     [[nodiscard]] std::string StorePath() const { return StoreDirectory() + "/settings.store"; }
-    [[nodiscard]] SettingsStore Open() const { return SettingsStore::OpenIn(StoreDirectory()); }
+    [[nodiscard]] UserStore Open() const { return UserStore::OpenIn(StoreDirectory()); }
 
     // Names in the store directory other than the store and its lock.
     [[nodiscard]] std::vector<std::string> Leftovers() const {
@@ -54,9 +54,9 @@ ino_t InodeOf(const std::string& path) {
     return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
 }
 
-TEST_F(SettingsStoreTest, KeysAndValuesBehaveAsTheLogicNeeds) {
+TEST_F(UserStoreTest, KeysAndValuesBehaveAsTheLogicNeeds) {
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         EXPECT_FALSE(store.OpenKey("Software\\Tamsel\\Pellora")) << "a missing key does not open";
         StoreKey main = store.CreateKey("Software\\Tamsel\\Pellora");
         ASSERT_TRUE(main);
@@ -70,7 +70,7 @@ TEST_F(SettingsStoreTest, KeysAndValuesBehaveAsTheLogicNeeds) {
         EXPECT_FALSE(main.OpenSubkey("Logging"));
         EXPECT_TRUE(store.Commit());
     }
-    SettingsStore store = Open();
+    UserStore store = Open();
     StoreKey main = store.OpenKey("Software\\Tamsel\\Pellora");
     ASSERT_TRUE(main);
     EXPECT_EQ(main.Query("")->text, "PR2");
@@ -83,15 +83,15 @@ TEST_F(SettingsStoreTest, KeysAndValuesBehaveAsTheLogicNeeds) {
     EXPECT_EQ(messages, std::vector<std::string>{});
 }
 
-TEST_F(SettingsStoreTest, ACommitReplacesTheFileWholeAndPrivately) {
+TEST_F(UserStoreTest, ACommitReplacesTheFileWholeAndPrivately) {
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.CreateKey("A").SetString("x", "one");
         ASSERT_TRUE(store.Commit());
     }
     const ino_t first = InodeOf(StorePath());
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.OpenKey("A").SetString("x", "two");
         ASSERT_TRUE(store.Commit());
     }
@@ -104,7 +104,7 @@ TEST_F(SettingsStoreTest, ACommitReplacesTheFileWholeAndPrivately) {
     EXPECT_EQ(ReadWholeFile(StorePath()), std::string(kStoreFirstLine) + "\n\n[A]\n\"x\"=\"two\"\n\nEnd of store\n");
 }
 
-TEST_F(SettingsStoreTest, KeysAndValuesOfOthersAreKept) {
+TEST_F(UserStoreTest, KeysAndValuesOfOthersAreKept) {
     WriteStoreText(
         "Pellora settings store, format 1\n"
         "[Software\\Tamsel\\Pellora\\Global]\n"
@@ -116,11 +116,11 @@ TEST_F(SettingsStoreTest, KeysAndValuesOfOthersAreKept) {
         "\"x\"=\"y\"\n"
         "End of store\n");
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.OpenKey("Software\\Tamsel\\Pellora\\Global").SetDword("Port", 8080);
         ASSERT_TRUE(store.Commit());
     }
-    SettingsStore store = Open();
+    UserStore store = Open();
     StoreKey global = store.OpenKey("Software\\Tamsel\\Pellora\\Global");
     EXPECT_EQ(global.Query("Port")->number, 8080u);
     EXPECT_EQ(global.Query("Theme")->text, "dark");
@@ -128,7 +128,7 @@ TEST_F(SettingsStoreTest, KeysAndValuesOfOthersAreKept) {
     EXPECT_EQ(store.OpenKey("Software\\Someone Else").Query("x")->text, "y");
 }
 
-TEST_F(SettingsStoreTest, ACorruptStoreIsKeptAsideReportedOnceAndStartedAfresh) {
+TEST_F(UserStoreTest, ACorruptStoreIsKeptAsideReportedOnceAndStartedAfresh) {
     struct Row {
         const char* name;
         std::string text;
@@ -148,7 +148,7 @@ TEST_F(SettingsStoreTest, ACorruptStoreIsKeptAsideReportedOnceAndStartedAfresh) 
         const std::string path = home.WriteFile("pellora/settings.store", row.text);
         messages.clear();
         {
-            SettingsStore store = SettingsStore::OpenIn(directory);
+            UserStore store = UserStore::OpenIn(directory);
             EXPECT_FALSE(store.OpenKey("Software\\Tamsel\\Pellora")) << "treated as missing";
             store.CreateKey("Software\\Tamsel\\Pellora").SetString("", "PR2");
             EXPECT_TRUE(store.Commit());
@@ -165,17 +165,17 @@ TEST_F(SettingsStoreTest, ACorruptStoreIsKeptAsideReportedOnceAndStartedAfresh) 
         EXPECT_EQ(ReadWholeFile(directory + "/" + aside[0]), row.text) << "kept byte for byte";
 
         // The fresh store is whole: nothing more is reported.
-        SettingsStore again = SettingsStore::OpenIn(directory);
+        UserStore again = UserStore::OpenIn(directory);
         EXPECT_EQ(again.OpenKey("Software\\Tamsel\\Pellora").Query("")->text, "PR2");
         EXPECT_EQ(messages.size(), 1u);
     }
 }
 
-TEST_F(SettingsStoreTest, AStoreThatCannotBeReadIsNeverOverwritten) {
+TEST_F(UserStoreTest, AStoreThatCannotBeReadIsNeverOverwritten) {
     // A directory where the store should be stands for any store that cannot be read.
     home_.MakeDirectory("config/pellora/settings.store");
     for (int round = 0; round < 2; ++round) {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.CreateKey("A").SetDword("x", 1);
         EXPECT_FALSE(store.Commit());
     }
@@ -186,9 +186,9 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeReadIsNeverOverwritten) {
 
 // The lock makes a read-change-write of one process whole: another process that
 // opens meanwhile waits, then sees the change.
-TEST_F(SettingsStoreTest, AnOpenStoreHoldsOffOtherProcessesUntilClosed) {
+TEST_F(UserStoreTest, AnOpenStoreHoldsOffOtherProcessesUntilClosed) {
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.CreateKey("A").SetDword("x", 1);
         ASSERT_TRUE(store.Commit());
     }
@@ -196,7 +196,7 @@ TEST_F(SettingsStoreTest, AnOpenStoreHoldsOffOtherProcessesUntilClosed) {
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     if (child == 0) {
-        SettingsStore store = Open();
+        UserStore store = Open();
         store.OpenKey("A").SetDword("x", 2);
         const char byte = 'r';
         if (write(ready[1], &byte, 1) != 1) _exit(1);
@@ -208,7 +208,7 @@ TEST_F(SettingsStoreTest, AnOpenStoreHoldsOffOtherProcessesUntilClosed) {
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     close(ready[0]);
     {
-        SettingsStore store = Open();
+        UserStore store = Open();
         EXPECT_EQ(store.OpenKey("A").Query("x")->number, 2u);
     }
     int status = 0;

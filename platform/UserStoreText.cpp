@@ -1,4 +1,4 @@
-#include "platform/StoreTree.h"
+#include "platform/UserStoreText.h"
 
 #include <algorithm>
 #include <array>

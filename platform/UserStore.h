@@ -1,5 +1,5 @@
 #pragma once
-// The per-user settings store: a tree of keys and values (see StoreTree.h for its
+// The per-user settings store: a tree of keys and values (see UserStoreText.h for its
 // shape and text form) kept in $XDG_CONFIG_HOME/pellora/settings.store (default
 // ~/.config/pellora/).
 //
@@ -22,11 +22,11 @@
 #include <string_view>
 
 #include "platform/FileHandle.h"
-#include "platform/StoreTree.h"
+#include "platform/UserStoreText.h"
 
 namespace platform {
 
-class SettingsStore;
+class UserStore;
 
 // One key of an open store. Valid while its store is open; closing it is forgetting it.
 class StoreKey {
@@ -57,7 +57,7 @@ public:
     void DeleteValue(std::string_view name);
 
 private:
-    friend class SettingsStore;
+    friend class UserStore;
     struct Session;
     StoreKey(StoreKeyNode* node, Session* session) : node_(node), session_(session) {}
 
@@ -65,20 +65,20 @@ private:
     Session* session_ = nullptr;
 };
 
-class SettingsStore {
+class UserStore {
 public:
     // The store of this user: $XDG_CONFIG_HOME/pellora, or ~/.config/pellora.
     static std::string DefaultDirectory();
-    static SettingsStore Open();
+    static UserStore Open();
     // The store kept in `directory` (made, with its parents, when missing).
-    static SettingsStore OpenIn(const std::string& directory);
+    static UserStore OpenIn(const std::string& directory);
 
-    SettingsStore(const SettingsStore&) = delete;
-    SettingsStore& operator=(const SettingsStore&) = delete;
-    SettingsStore(SettingsStore&&) noexcept;
-    SettingsStore& operator=(SettingsStore&&) noexcept;
+    UserStore(const UserStore&) = delete;
+    UserStore& operator=(const UserStore&) = delete;
+    UserStore(UserStore&&) noexcept;
+    UserStore& operator=(UserStore&&) noexcept;
     // Releases the lock; changes not committed are dropped.
-    ~SettingsStore();
+    ~UserStore();
 
     // A '\'-separated path from the top: not open when it does not exist.
     [[nodiscard]] StoreKey OpenKey(std::string_view path) const;
@@ -94,7 +94,7 @@ public:
     [[nodiscard]] static std::string StoreFileName() { return "settings.store"; }
 
 private:
-    SettingsStore() = default;
+    UserStore() = default;
     void Load();
     void PutAside(const std::string& reason);
 

@@ -6,12 +6,12 @@
 #include <optional>
 
 #include "config/RegistryStore.h"
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 #include "tests/support/ServerFixture.h"
 
 namespace {
 
-using platform::SettingsStore;
+using platform::UserStore;
 
 class PersistentSettings : public ServerFixture {
 protected:
@@ -52,7 +52,7 @@ TEST_F(PersistentSettings, AFirstStartWritesTheDefaultsToTheStore) {
     EXPECT_TRUE(server->Stdout().starts_with("All users allowed\n")) << server->Stdout();
     EXPECT_EQ(server->Stop(), ExpectedStatusOnDefaults());
 
-    const SettingsStore store = SettingsStore::OpenIn(StoreDirectory());
+    const UserStore store = UserStore::OpenIn(StoreDirectory());
     const platform::StoreKey main = store.OpenKey(kStoreMainKey);
     ASSERT_TRUE(main);
     EXPECT_EQ(main.Query("")->text, "PR2");
@@ -124,7 +124,7 @@ TEST_F(PersistentSettings, ADamagedStoreIsReportedKeptAsideAndReplacedByTheDefau
                                        " was damaged. It has been kept as " + StoreDirectory() + "/" + aside[0] +
                                        " and the settings start afresh.\n"))
         << stderrText;
-    const SettingsStore store = SettingsStore::OpenIn(StoreDirectory());
+    const UserStore store = UserStore::OpenIn(StoreDirectory());
     EXPECT_EQ(store.OpenKey(kStoreMainKey).OpenSubkey("Global").Query("Port")->number, 80u);
 }
 

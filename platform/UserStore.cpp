@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/UserStore.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -164,7 +164,7 @@ void StoreKey::DeleteValue(std::string_view name) {
     if (IsOpen() && node_->DeleteValue(name)) session_->changed = true;
 }
 
-std::string SettingsStore::DefaultDirectory() {
+std::string UserStore::DefaultDirectory() {
     // A relative XDG_CONFIG_HOME is to be ignored, as an unset one.
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/') return Join(config, "pellora");
@@ -178,12 +178,12 @@ std::string SettingsStore::DefaultDirectory() {
     return Join(Join(home, ".config"), "pellora");
 }
 
-SettingsStore SettingsStore::Open() {
+UserStore UserStore::Open() {
     return OpenIn(DefaultDirectory());
 }
 
-SettingsStore SettingsStore::OpenIn(const std::string& directory) {
-    SettingsStore store;
+UserStore UserStore::OpenIn(const std::string& directory) {
+    UserStore store;
     store.directory_ = directory;
     store.session_ = std::make_unique<StoreKey::Session>();
     if (directory.empty() || directory.front() != '/') return store;  // nowhere to keep it: empty, read-only
@@ -197,21 +197,21 @@ SettingsStore SettingsStore::OpenIn(const std::string& directory) {
     return store;
 }
 
-SettingsStore::SettingsStore(SettingsStore&&) noexcept = default;
-SettingsStore& SettingsStore::operator=(SettingsStore&&) noexcept = default;
+UserStore::UserStore(UserStore&&) noexcept = default;
+UserStore& UserStore::operator=(UserStore&&) noexcept = default;
 
-SettingsStore::~SettingsStore() {
+UserStore::~UserStore() {
     Close();
 }
 
-void SettingsStore::Close() {
+void UserStore::Close() {
     // Closing the descriptor releases the flock.
     lock_.Close();
     session_.reset();
     writable_ = false;
 }
 
-void SettingsStore::Load() {
+void UserStore::Load() {
     const std::string path = Join(directory_, StoreFileName());
     FileHandle file(OpenRetrying(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.IsOpen()) {
@@ -245,7 +245,7 @@ void SettingsStore::Load() {
     session_->root = std::move(*root);
 }
 
-void SettingsStore::PutAside(const std::string& path) {
+void UserStore::PutAside(const std::string& path) {
     if (writable_) {
         const std::string aside = AsideName(path);
         if (rename(path.c_str(), aside.c_str()) == 0) {
@@ -262,13 +262,13 @@ void SettingsStore::PutAside(const std::string& path) {
                "The settings store " + path + " is damaged and could not be moved aside; settings will not be saved.");
 }
 
-StoreKey SettingsStore::OpenKey(std::string_view path) const {
+StoreKey UserStore::OpenKey(std::string_view path) const {
     if (!session_) return {};
     StoreKeyNode* found = session_->root.FindPath(path);
     return found != nullptr ? StoreKey(found, session_.get()) : StoreKey();
 }
 
-StoreKey SettingsStore::CreateKey(std::string_view path) {
+StoreKey UserStore::CreateKey(std::string_view path) {
     if (!session_) return {};
     if (StoreKeyNode* found = session_->root.FindPath(path)) return StoreKey(found, session_.get());
     StoreKeyNode* made = session_->root.CreatePath(path);
@@ -277,7 +277,7 @@ StoreKey SettingsStore::CreateKey(std::string_view path) {
     return StoreKey(made, session_.get());
 }
 
-bool SettingsStore::Commit() {
+bool UserStore::Commit() {
     if (!session_) return false;
     if (!session_->changed) return true;
     if (!writable_) return false;
