@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "config/CommandLineQuery.h"
 #include "config/Startup.h"
 #include "core/Application.h"
 #include "platform/AllocatorTuning.h"
@@ -15,8 +14,8 @@
 #include "platform/MessageQueue.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Window.h"
+#include "ui/MainMenu.h"
 #include "ui/MainWindow.h"
-#include "ui/MenuCommands.h"
 
 namespace {
 

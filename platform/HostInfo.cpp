@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 
 namespace platform {
 
@@ -54,6 +55,12 @@ std::string PathFromWorkingDirectory(std::string_view path) {
     if (absolute.back() != '/') absolute += '/';
     absolute += path;
     return absolute;
+}
+
+std::optional<std::string> EnvironmentValue(std::string_view name) {
+    const char* value = std::getenv(std::string(name).c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
 }
 
 }  // namespace platform

@@ -18,5 +18,7 @@ std::optional<std::string> LookUpHostAddress(std::string_view name);
 // A path as a person typed it on the command line, made absolute: a relative host
 // path is taken from the current directory; drive-form and absolute paths stay.
 std::string PathFromWorkingDirectory(std::string_view path);
+// A variable of the environment this process was started with; nothing when not set.
+std::optional<std::string> EnvironmentValue(std::string_view name);
 
 }  // namespace platform

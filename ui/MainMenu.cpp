@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "ui/MenuCommands.h"
-
 namespace {
 
 constexpr std::array<platform::MenuItem, 9> kFileMenu{{

@@ -10,7 +10,6 @@
 #include "ui/AccessStatusText.h"
 #include "ui/Help.h"
 #include "ui/MainMenu.h"
-#include "ui/MenuCommands.h"
 
 namespace {
 

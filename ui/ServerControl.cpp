@@ -1,6 +1,6 @@
 #include "ui/ServerControl.h"
 
-#include "ui/MenuCommands.h"
+#include "ui/MainMenu.h"
 
 void ServerControl::SetRunning(bool running) {
     running_ = running;

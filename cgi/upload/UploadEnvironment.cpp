@@ -7,7 +7,7 @@
 
 #include "config/SettingsTable.h"
 #include "core/TextHelpers.h"
-#include "platform/ProcessEnvironment.h"
+#include "platform/HostInfo.h"
 
 namespace {
 

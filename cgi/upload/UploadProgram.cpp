@@ -7,8 +7,8 @@
 #include "cgi/upload/UploadEnvironment.h"
 #include "config/RegistryStore.h"
 #include "core/HtmlText.h"
+#include "platform/HostInfo.h"
 #include "platform/HostPath.h"
-#include "platform/ProcessEnvironment.h"
 #include "platform/TempFile.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "platform/qt/QtMainWindow.h"
 #include "tests/qt/QtDesktopTest.h"
 #include "tests/support/ServerProcess.h"
+#include "ui/MainMenu.h"
 #include "ui/MainWindow.h"
-#include "ui/MenuCommands.h"
 
 namespace {
 

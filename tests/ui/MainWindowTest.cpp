@@ -9,7 +9,7 @@
 #include "config/SettingsTable.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/MenuCommands.h"
+#include "ui/MainMenu.h"
 
 namespace {
 

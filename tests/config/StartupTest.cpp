@@ -1,4 +1,4 @@
-#include "config/CommandLineQuery.h"
+#include "config/Startup.h"
 
 #include <gtest/gtest.h>
 
