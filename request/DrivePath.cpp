@@ -64,8 +64,9 @@ std::string WithSlashes(std::string_view text) {
 int PathToUrl(std::string_view path, std::string& url) {
     url.clear();
     if (path.size() < 2 || path[1] != ':') return -1;
-    url = "/";
-    url += path[0];
-    url += WithSlashes(path.substr(2));
+    // "C:\docs" becomes "C:/docs", then "/C/docs": the colon's place takes the letter.
+    url = WithSlashes(path);
+    url[1] = url[0];
+    url[0] = '/';
     return 0;
 }
