@@ -47,6 +47,7 @@ enum class ResponseKind {
     Text,       // a whole answer made here: a redirect, the upload form, a header alone
     ErrorPage,  // a whole answer that refuses the request
     File,       // a file to send as it is
+    FilePart,   // one range of a file, as a GET's Range header asked
     TempPage,   // a page generated into a temporary file, deleted once sent
     CgiOutput,  // a program's output in a temporary file, deleted once sent
 };
@@ -55,13 +56,14 @@ enum class ResponseKind {
 struct Response {
     ResponseKind kind = ResponseKind::None;
     ResponseText text;                      // Text and ErrorPage: the whole answer, header included
-    std::string file;                       // File: the drive-form or host path to send
+    std::string file;                       // File and FilePart: the drive-form or host path to send
     platform::OwnedTempFile temporaryFile;  // TempPage and CgiOutput
 
     [[nodiscard]] bool IsWholeText() const { return kind == ResponseKind::Text || kind == ResponseKind::ErrorPage; }
+    [[nodiscard]] bool IsServedFile() const { return kind == ResponseKind::File || kind == ResponseKind::FilePart; }
     // The file whose bytes make the body: the served file or the temporary one.
     [[nodiscard]] std::string_view BodyPath() const {
-        return kind == ResponseKind::File ? std::string_view(file) : temporaryFile.Name();
+        return IsServedFile() ? std::string_view(file) : temporaryFile.Name();
     }
 };
 

@@ -10,6 +10,7 @@
 #include "core/Server.h"
 #include "log/AccessLog.h"
 #include "platform/Clock.h"
+#include "request/ByteRange.h"
 #include "request/ContentTypes.h"
 
 namespace {
@@ -23,6 +24,17 @@ HeaderText FullHeader(std::string_view contentType) {
     header.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: ");
     header.Append(contentType);
     header.Append("\r\n\r\n");
+    return header;
+}
+
+// One range of a file: its place in the whole and its length.
+HeaderText PartHeader(std::string_view contentType, const ByteRange& range, std::int64_t size) {
+    HeaderText header("HTTP/1.0 206 Partial Content\r\nDate: ");
+    header.Append(CurrentDateText());
+    header.Append("Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: ");
+    header.Append(contentType);
+    header.Append("\r\nContent-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
+                  std::to_string(size) + "\r\nContent-Length: " + std::to_string(range.Length()) + "\r\n\r\n");
     return header;
 }
 
@@ -77,7 +89,7 @@ bool Server::OpenResponseBody(Connection& connection) {
         return true;
     }
     response.temporaryFile.Delete();
-    if (response.kind != ResponseKind::File) {
+    if (!response.IsServedFile()) {
         SetErrorPageForMethod(connection, kInternalError, kTempFileMessage);
     } else if (error == platform::FileError::OutOfDescriptors) {
         // The file is there: a client told "not found" would not try again.
@@ -96,28 +108,57 @@ SendOutcome Server::PrepareResponse(Connection& connection) {
         // A handler that set no answer: the client hears so instead of hanging.
         SetErrorPageForMethod(connection, kInternalError, "The server has no answer to this request.");
     }
-    if (!response.IsWholeText() && !OpenResponseBody(connection)) {
-        // its error page goes out below
-    } else if (!response.IsWholeText()) {
-        HeaderText header;
-        if (response.kind == ResponseKind::File) {
-            FixedString<256> contentType;
-            LookupContentType(response.file, contentType);
-            header = FullHeader(contentType);
-        } else if (response.kind == ResponseKind::CgiOutput && OutputBringsHeader(response.temporaryFile.Name())) {
-            header = ShortCgiHeader();
-        } else {
-            header = FullHeader("text/html");
+    if (!response.IsWholeText() && OpenResponseBody(connection)) {
+        const HeaderText header = ResponseHeader(connection);
+        if (!response.IsWholeText()) {
+            if (connection.method != RequestMethod::Head) return SendHeaderAndFirstPiece(connection, header);
+            AnswerWithHeaderAlone(connection, header);
         }
-        if (connection.method != RequestMethod::Head) return SendHeaderAndFirstPiece(connection, header);
-        connection.file.Close();
-        response.text.Assign(header);
-        if (!header.View().ends_with("\r\n\r\n")) response.text.Append(CgiHeaderLines(response.temporaryFile.Name()));
-        response.temporaryFile.Delete();
-        response.kind = ResponseKind::Text;
     }
     connection.bytesSent += static_cast<std::int64_t>(response.text.Length());
     return Transmit(connection, response.text);
+}
+
+// The success header of a body about to be sent; for a GET of a served file with one
+// byte range, the part's header (or, past the file's end, the 416 page instead).
+HeaderText Server::ResponseHeader(Connection& connection) {
+    Response& response = connection.response;
+    if (response.kind == ResponseKind::CgiOutput && OutputBringsHeader(response.temporaryFile.Name())) {
+        return ShortCgiHeader();
+    }
+    if (response.kind != ResponseKind::File) return FullHeader("text/html");
+    FixedString<256> contentType;
+    LookupContentType(response.file, contentType);
+    // A file whose size says nothing (those of /proc) is read to its end, whole.
+    if (connection.method != RequestMethod::Get || connection.copyPieces) return FullHeader(contentType);
+    const std::int64_t size = connection.fileBytesLeft;  // at opening: a file that changes keeps this size
+    const RangeAnswer asked = ResolveRange(connection.request, size);
+    switch (asked.verdict) {
+        case RangeVerdict::WholeFile:
+            break;
+        case RangeVerdict::NotSatisfiable:
+            connection.file.Close();
+            SetErrorPage(connection, kRangeNotSatisfiable, "The range lies beyond the end of the file.",
+                         "Content-Range: bytes */" + std::to_string(size));
+            return {};
+        case RangeVerdict::Part:
+            if (!connection.file.Seek(asked.range.first)) break;
+            connection.fileBytesLeft = asked.range.Length();
+            response.kind = ResponseKind::FilePart;
+            return PartHeader(contentType, asked.range, size);
+    }
+    return FullHeader(contentType);
+}
+
+// HEAD: the header alone, as a whole text answer. A program's own header lines come
+// up to their empty line, so the answer is a whole header.
+void Server::AnswerWithHeaderAlone(Connection& connection, const HeaderText& header) {
+    Response& response = connection.response;
+    connection.file.Close();
+    response.text.Assign(header);
+    if (!header.View().ends_with("\r\n\r\n")) response.text.Append(CgiHeaderLines(response.temporaryFile.Name()));
+    response.temporaryFile.Delete();
+    response.kind = ResponseKind::Text;
 }
 
 // The header and the first piece of the body go out in one send.
@@ -153,7 +194,7 @@ std::size_t Server::ReadPiece(Connection& connection, char* buffer) {
 void Server::EndFileBody(Connection& connection) {
     connection.fileBytesLeft = 0;
     connection.copyPieces = false;
-    if (connection.response.kind != ResponseKind::File) {
+    if (!connection.response.IsServedFile()) {
         connection.file.Close();
         connection.response.temporaryFile.Delete();
     }

@@ -1,10 +1,16 @@
 #include "core/ErrorPage.h"
 
-void SetErrorPage(Connection& connection, std::string_view status, std::string_view message) {
+void SetErrorPage(Connection& connection, std::string_view status, std::string_view message,
+                  std::string_view headerLine) {
     ResponseText& text = connection.response.text;
     text.Assign("HTTP/1.0 ");
     text.Append(status);
-    text.Append("\r\nContent-Type: text/html\r\n\r\n<body><h1>HTTP/1.0 ");
+    text.Append("\r\nContent-Type: text/html\r\n");
+    if (!headerLine.empty()) {
+        text.Append(headerLine);
+        text.Append("\r\n");
+    }
+    text.Append("\r\n<body><h1>HTTP/1.0 ");
     text.Append(status);
     text.Append("</h1>");
     text.Append(message);

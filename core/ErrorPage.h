@@ -4,8 +4,10 @@
 
 #include "core/Connection.h"
 
-// "HTTP/1.0 <status>", a text/html content line, and a body naming status and message.
-void SetErrorPage(Connection& connection, std::string_view status, std::string_view message);
+// "HTTP/1.0 <status>", a text/html content line (and `headerLine` when given), and a
+// body naming status and message.
+void SetErrorPage(Connection& connection, std::string_view status, std::string_view message,
+                  std::string_view headerLine = {});
 // The same without a body.
 void SetHeaderOnlyErrorPage(Connection& connection, std::string_view status);
 // The header-only form for HEAD requests, the whole page otherwise.
@@ -14,6 +16,7 @@ void SetErrorPageForMethod(Connection& connection, std::string_view status, std:
 inline constexpr std::string_view kBadRequest = "400 Bad Request";
 inline constexpr std::string_view kForbidden = "403 Forbidden";
 inline constexpr std::string_view kNotFound = "404 Not Found";
+inline constexpr std::string_view kRangeNotSatisfiable = "416 Range Not Satisfiable";
 inline constexpr std::string_view kInternalError = "500 Internal Server Error";
 inline constexpr std::string_view kServiceUnavailable = "503 Service Unavailable";
 

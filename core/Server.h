@@ -99,6 +99,8 @@ private:
 
     // Delivery (core/Delivery.cpp).
     SendOutcome PrepareResponse(Connection& connection);
+    static HeaderText ResponseHeader(Connection& connection);
+    static void AnswerWithHeaderAlone(Connection& connection, const HeaderText& header);
     SendOutcome SendHeaderAndFirstPiece(Connection& connection, const HeaderText& header);
     SendOutcome SendPiece(Connection& connection);
     SendOutcome SendFilePieces(Connection& connection);

@@ -17,8 +17,10 @@ void AppendNumber(LogLine& line, std::int64_t number) {
     line.Append(std::to_string(number));
 }
 
-// The status code of a text answer as it went out; every other kind sent a 200 header.
+// The status code of a text answer as it went out; a part sent a 206 header, every
+// other kind a 200 one.
 std::string_view StatusOf(ResponseKind kind, std::string_view responseText) {
+    if (kind == ResponseKind::FilePart) return "206";
     if (kind != ResponseKind::Text && kind != ResponseKind::ErrorPage) return "200";
     if (!responseText.starts_with(kStatusPrefix)) return responseText.substr(0, 0);
     return responseText.substr(kStatusPrefix.size(), kStatusLength);

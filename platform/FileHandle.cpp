@@ -94,6 +94,10 @@ long FileHandle::Read(void* buffer, std::size_t count) {
     return static_cast<long>(got);
 }
 
+bool FileHandle::Seek(std::int64_t offset) {
+    return descriptor_ >= 0 && lseek(descriptor_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
 bool FileHandle::WriteAll(std::string_view bytes) {
     if (!IsOpen()) {
         writeFailed_ = true;

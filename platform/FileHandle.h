@@ -29,6 +29,8 @@ public:
 
     // Bytes read; 0 at the end of the file or when the handle is not open; -1 on error.
     long Read(void* buffer, std::size_t count);
+    // Moves the offset the next read (or send) starts from; false when it cannot.
+    bool Seek(std::int64_t offset);
     // Writes every byte; false when the write failed or was short.
     bool WriteAll(std::string_view bytes);
     // Whether any write through this handle failed (a full disk mid-page, say).

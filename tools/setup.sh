@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(build-essential cmake libgtest-dev curl media-types shared-mime-info procps clang-format clang-tidy git chromium python3 perl libcgi-pm-perl
-  qt6-base-dev xvfb xauth x11-utils x11-apps desktop-file-utils strace dosfstools)
+  qt6-base-dev xvfb xauth x11-utils x11-apps desktop-file-utils strace dosfstools vpx-tools)
 # The packages and their checks: dpkg-shlibdeps, lintian, the manual page and the metainfo.
 packages+=(dpkg-dev lintian man-db appstream)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.

@@ -6,6 +6,7 @@
 //
 // Exits 1 after printing what failed. The server, the browser and the temporary
 // directory are removed whatever happens.
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -46,10 +47,10 @@ let context = null;
 let stopping = false;
 
 // The demo's options file with the answers this walk relies on; the reader takes the
-// lines in order, so the demo file keeps the key list current.
+// lines in order, so the demo file keeps the key list current. The log is kept on drive C.
 function optionsText(port, useTable) {
   const wanted = { Port: port, RootOption: 0, DirOption: 0, UseTable: useTable, IpOption: 0,
-    DirAccessOption: 0, LogOption: 0 };
+    DirAccessOption: 0, LogOption: 1, LogFile: 'C:\\access.log' };
   const lines = fs.readFileSync(path.join(repo, 'demo', 'demo.opt'), 'latin1').split('\r\n');
   const seen = new Set();
   const out = lines.map((line) => {
@@ -71,7 +72,29 @@ function makeDrive() {
     fs.writeFileSync(path.join(drive, 'docs', name), text);
   }
   for (const name of ['tmp', 'config', 'home']) fs.mkdirSync(path.join(root, name));
+  makeVideo(path.join(drive, 'media'));
   return drive;
+}
+
+// Three seconds of a moving gradient, 64 by 48 at 10 frames a second, made into a VP8
+// WebM by vpxenc (Debian's vpx-tools), and a page that shows it.
+function makeVideo(directory) {
+  fs.mkdirSync(directory);
+  const [width, height, frames] = [64, 48, 30];
+  const chunks = [Buffer.from(`YUV4MPEG2 W${width} H${height} F10:1 Ip A1:1 C420jpeg\n`)];
+  for (let frame = 0; frame < frames; frame += 1) {
+    const luma = Buffer.alloc(width * height);
+    for (let i = 0; i < luma.length; i += 1) luma[i] = (i % width + frame * 8) & 0xff;
+    chunks.push(Buffer.from('FRAME\n'), luma, Buffer.alloc(width * height / 2, 128));
+  }
+  const raw = path.join(directory, 'clip.y4m');
+  fs.writeFileSync(raw, Buffer.concat(chunks));
+  const encoded = spawnSync('vpxenc', ['--codec=vp8', '--quiet', '--target-bitrate=200', '-o',
+    path.join(directory, 'clip.webm'), raw]);
+  if (encoded.status !== 0) fail(`vpxenc could not make the video: ${encoded.stderr}`);
+  fs.rmSync(raw);
+  fs.writeFileSync(path.join(directory, 'clip.htm'),
+    '<html><body><video id="clip" src="clip.webm" preload="auto" muted></video></body></html>');
 }
 
 async function startServer(useTable) {
@@ -183,6 +206,31 @@ async function builtinImages(page, port) {
   }
 }
 
+// A person plays the video and jumps to its middle: the browser asks for parts of the
+// file, and the server answers them (206, in its log).
+async function seekInVideo(page, port) {
+  const response = await page.goto(`http://127.0.0.1:${port}/c/media/clip.htm`);
+  if (response.status() !== 200) fail(`the video page answered ${await answerText(response)}`);
+  const result = await page.evaluate(() => new Promise((resolve) => {
+    const video = document.getElementById('clip');
+    const report = (what) => resolve({ what, duration: video.duration, time: video.currentTime,
+      error: video.error ? video.error.message || String(video.error.code) : null });
+    video.addEventListener('error', () => report('error'));
+    const seek = () => {
+      video.addEventListener('seeked', () => report('seeked'), { once: true });
+      video.currentTime = video.duration / 2;
+    };
+    if (video.readyState >= 1) seek(); else video.addEventListener('loadedmetadata', seek, { once: true });
+  }));
+  if (result.what !== 'seeked') fail(`the video did not seek: ${JSON.stringify(result)}`);
+  if (!(result.duration > 2.5 && result.duration < 3.5)) fail(`the video's duration is ${result.duration}`);
+  if (Math.abs(result.time - result.duration / 2) > 0.2) {
+    fail(`the video stands at ${result.time} s after seeking to ${result.duration / 2} s`);
+  }
+  const log = fs.readFileSync(path.join(root, 'drive', 'access.log'), 'latin1');
+  if (!/, 206, 0, GET, \/c\/media\/clip\.webm\r\n/.test(log)) fail(`no part of the video was asked for:\n${log}`);
+}
+
 async function run() {
   root = fs.mkdtempSync(path.join(os.tmpdir(), 'pellora-browser-'));
   if (!fs.existsSync(binary)) fail(`no server binary at ${binary}: build first, or pass its path`);
@@ -192,6 +240,7 @@ async function run() {
     ['walks from / to the files, table style', 1, walk],
     ['walks from / to the files, PRE style', 0, walk],
     ['serves the ten built-in images', 1, builtinImages],
+    ['plays a video and seeks to its middle', 1, seekInVideo],
   ];
   let failed = 0;
   for (const [title, useTable, body] of cases) {
