@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <regex>
+
 #include "tests/support/ServerFixture.h"
 
 namespace {

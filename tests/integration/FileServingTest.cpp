@@ -1,4 +1,6 @@
 // Files, HEAD, error pages and redirects, spoken to the real server over loopback.
+#include <regex>
+
 #include "tests/support/ServerFixture.h"
 
 namespace {

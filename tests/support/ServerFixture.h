@@ -5,8 +5,8 @@
 
 #include <map>
 #include <memory>
-#include <regex>
 #include <string>
+#include <string_view>
 
 #include "config/ServerSettings.h"
 #include "tests/support/RawClient.h"
@@ -48,12 +48,27 @@ inline std::string HeaderOnlyErrorBytes(std::string_view status) {
     return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: text/html\r\n\r\n";
 }
 
+// A date text in the layout of asctime: "Mon Dec 07 14:31:56 2026".
+inline bool IsDateText(std::string_view text) {
+    constexpr std::string_view kShape = "Aaa Aaa 00 00:00:00 0000";
+    if (text.size() != kShape.size()) return false;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const char c = text[i];
+        const char shape = kShape[i];
+        const bool fits = shape == '0'   ? c >= '0' && c <= '9'
+                          : shape == 'A' ? c >= 'A' && c <= 'Z'
+                          : shape == 'a' ? c >= 'a' && c <= 'z'
+                                         : c == shape;
+        if (!fits) return false;
+    }
+    return true;
+}
+
 // The success header, its date line matched by shape.
 inline bool IsSuccessHeader(const std::string& head, const std::string& contentType) {
-    static const std::regex kDateLine(
-        "Date: [A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n");
-    std::smatch date;
-    if (!std::regex_search(head, date, kDateLine)) return false;
-    return head == "HTTP/1.0 200 OK\r\n" + date.str() +
-                       "Server: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: " + contentType + "\r\n\r\n";
+    const std::string start = "HTTP/1.0 200 OK\r\nDate: ";
+    const std::size_t dateEnd = start.size() + 24;
+    return head.starts_with(start) && head.size() > dateEnd && IsDateText(head.substr(start.size(), 24)) &&
+           head.substr(dateEnd) ==
+               "\nServer: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-Type: " + contentType + "\r\n\r\n";
 }

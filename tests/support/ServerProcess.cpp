@@ -24,21 +24,6 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
-bool ProcessGone(pid_t pid) {
-    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
-    if (stat.empty()) return true;
-    const std::size_t close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
-}
-
-bool WaitUntilGone(pid_t pid) {
-    for (int i = 0; i < 500; ++i) {
-        if (ProcessGone(pid)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 ServerProcess::ServerProcess(ServerSettings settings, std::string drives, bool keepPort)
     : settings_(std::move(settings)), drives_(std::move(drives)) {
     if (!keepPort) settings_.Port = FreePort();

@@ -10,15 +10,11 @@
 #include <vector>
 
 #include "config/ServerSettings.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestDirectory.h"
 
 // A port that was free a moment ago.
 int FreePort();
-
-// Whether a process has ended: gone, or a zombie its parent has not reaped yet.
-bool ProcessGone(pid_t pid);
-// Waits up to five seconds for that.
-bool WaitUntilGone(pid_t pid);
 
 class ServerProcess {
 public:

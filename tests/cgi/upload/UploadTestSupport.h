@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/ServerSettings.h"
+#include "tests/support/Processes.h"
 
 // The upload program beside the server binary under test.
 std::string UploadProgramPath();
@@ -31,15 +32,6 @@ std::string MultipartBody(const std::vector<FormPart>& parts, const std::string&
 void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
 // Compares two files piece by piece, without holding either.
 bool SameFileContents(const std::string& a, const std::string& b);
-
-struct ProgramRun {
-    int exitStatus = -1;  // -1 when it did not exit normally
-    std::string output;
-    long maxResidentKilobytes = 0;
-};
-// Runs `argv` with exactly `environment`, standard input from `inputFile`, and waits.
-ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::string& inputFile);
 
 // Every file below `directory`, as paths relative to it, sorted.
 std::vector<std::string> TreeOf(const std::string& directory);
