@@ -1,5 +1,8 @@
-// Many clients at once, and clients that stall, stay silent, half-close or vanish.
+// Many clients at once, and clients that stall, stay silent, half-close, flood, vanish or
+// send bodies nothing will read; and a server left without descriptors.
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,166 +15,137 @@
 namespace {
 
 using namespace std::chrono_literals;
-using namespace std::string_literals;
 
-class Connections : public ServerFixture {};
-
-TEST_F(Connections, SixteenClientsAreServedTogetherAndASeventeenthIsTurnedAway) {
-    drive.WriteFile("a.txt", "hello");
-    StartServer();
-    std::vector<RawClient> clients;
-    for (int i = 0; i < 16; ++i) clients.emplace_back(server->Port());
-    // Let the server take all sixteen into its table before the extra client comes.
-    std::this_thread::sleep_for(200ms);
-    RawClient extra(server->Port());
-    EXPECT_EQ(extra.ReadAll(5s),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
-    for (RawClient& client : clients) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
-    for (RawClient& client : clients) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
-    // The slots are free again.
-    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
-}
-
-TEST_F(Connections, AStalledReaderDoesNotHoldUpOtherClients) {
-    drive.WriteFile("big.bin", PatternBytes(64 * 1024 * 1024));
-    drive.WriteFile("small.txt", "small");
-    StartServer();
-    RawClient stalled;
-    stalled.Connect(server->Port(), true);
-    stalled.Send("GET /c/big.bin HTTP/1.0\r\n\r\n");
-    std::this_thread::sleep_for(300ms);  // its socket fills up
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(SplitResponse(Get("/c/small.txt")).body, "small");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    // The stalled client still gets every byte when it reads at last.
-    const Response late = SplitResponse(stalled.ReadAll(60s));
-    EXPECT_EQ(late.body.size(), 64u * 1024 * 1024);
-    EXPECT_TRUE(late.body == PatternBytes(64 * 1024 * 1024));
-}
-
-TEST_F(Connections, SilentClientsAreClosedAfterTheIdleLimitAndOthersAreServedMeanwhile) {
-    environment["PELLORA_IDLE_SECONDS"] = "1";
-    drive.WriteFile("a.txt", "hello");
-    StartServer();
-    std::vector<RawClient> silent;
-    for (int i = 0; i < 15; ++i) silent.emplace_back(server->Port());
-    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
-    for (RawClient& client : silent) EXPECT_TRUE(client.ClosedByServer(10s));
-    // A POST whose body never comes is closed the same way, its body file deleted.
-    RawClient partial(server->Port());
-    partial.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 100\r\n\r\nonly part");
-    EXPECT_TRUE(partial.ClosedByServer(10s));
-}
-
-bool WaitForMoreDescriptors(const ServerProcess& server, int count) {
-    for (int i = 0; i < 500; ++i) {
-        if (server.OpenDescriptors() >= count) return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
-TEST_F(Connections, SixteenSilentClientsHoldEverySlotOnlyUntilTheIdleLimit) {
-    environment["PELLORA_IDLE_SECONDS"] = "1";
-    drive.WriteFile("a.txt", "hello");
-    StartServer();
-    const int baseline = server->OpenDescriptors();
-    std::vector<RawClient> silent;
-    // One at a time, each taken before the next comes: the listen backlog is only five,
-    // and a client left waiting in it longer than this short idle limit would be closed
-    // as silent the moment it is taken.
-    for (int i = 0; i < 16; ++i) {
-        silent.emplace_back(server->Port());
-        ASSERT_TRUE(WaitForMoreDescriptors(*server, baseline + i + 1)) << i;
-    }
-    EXPECT_EQ(Get("/c/a.txt"),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
-    for (RawClient& client : silent) EXPECT_TRUE(client.ClosedByServer(10s));
-    EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s));
-    std::vector<RawClient> later;
-    for (int i = 0; i < 16; ++i) {
-        later.emplace_back(server->Port());
-        ASSERT_TRUE(WaitForMoreDescriptors(*server, baseline + i + 1)) << i;
-    }
-    for (RawClient& client : later) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
-    for (RawClient& client : later) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
-    EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s));
-}
-
-TEST_F(Connections, AStalledReaderOfAGibibyteFileIsClosedAtTheIdleLimitWhileOthersAreServed) {
-    environment["PELLORA_IDLE_SECONDS"] = "2";
-    // Sparse: a gibibyte of zeros that takes no room on disk.
-    std::filesystem::resize_file(drive.WriteFile("huge.bin", ""), std::uintmax_t{1} << 30);
-    drive.WriteFile("small.txt", "small");
-    StartServer();
-    const int baseline = server->OpenDescriptors();
-    RawClient stalled;
-    stalled.Connect(server->Port(), true);
-    stalled.Send("GET /c/huge.bin HTTP/1.0\r\n\r\n");
-    const std::string first = stalled.ReadSome(4096, 5s);
-    EXPECT_TRUE(first.starts_with("HTTP/1.0 200 OK\r\n")) << first.substr(0, 100);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(SplitResponse(Get("/c/small.txt")).body, "small");
-    // Reading nothing more, it is let go: its socket is shut, its file closed.
-    EXPECT_TRUE(server->WaitForDescriptors(baseline, 10s)) << server->OpenDescriptors() << " > " << baseline;
-    EXPECT_LT(stalled.ReadAll(20s).size(), std::size_t{1} << 30);
-}
-
-TEST_F(Connections, RequestsAtAndPastEveryBoundAreServedOrRefusedWhole) {
-    drive.WriteFile("a.txt", "hello");
-    // The longest name whose drive path still fits ("c:\" and 252 bytes), and one byte more.
-    drive.WriteFile(std::string(252, 'n'), "longest");
-    drive.WriteFile(std::string(253, 'n'), "too long");
-    StartServer();
-    const std::string malformed =
-        ErrorPageBytes("400 Bad Request", "The request is either too long or not in the right format.");
-    const std::string line = "GET /c/a.txt HTTP/1.0\r\n";
-    // Headers filling the request block to 4095, 4096 and 4097 bytes and far past it.
-    for (const std::size_t total : {4095u, 4096u, 4097u, 20000u}) {
-        const std::string header = "X-Pad: " + std::string(total - line.size() - 11, 'p') + "\r\n\r\n";
-        ASSERT_EQ((line + header).size(), total);
-        EXPECT_EQ(SplitResponse(Request(line + header)).body, "hello") << total;
-    }
-    // A request line longer than the block never finds its end there.
-    EXPECT_EQ(Request("GET /c/" + std::string(5000, 'u') + " HTTP/1.0\r\n\r\n"), malformed);
-    EXPECT_EQ(SplitResponse(Get("/c/" + std::string(252, 'n'))).body, "longest");
-    EXPECT_EQ(Get("/c/" + std::string(253, 'n')), malformed);
-    // A header value longer than 256 bytes is cut, not overrun: the host of a redirect.
-    const std::string longHost = std::string(300, 'h');
-    EXPECT_TRUE(Request("GET /c/a.txt HTTP/1.0\r\nHost: " + longHost + "\r\n\r\n").ends_with("hello"));
-    // NUL bytes end the request text; bare LF line ends are line ends.
-    EXPECT_EQ(Request("GET /c/a.txt\0 HTTP/1.0\r\n\r\n"s), malformed);
-    EXPECT_EQ(SplitResponse(Request("GET /c/a.txt HTTP/1.0\nX: \0\n\n"s)).body, "hello");
-    EXPECT_EQ(SplitResponse(Request("GET /c/a.txt\n\n")).body, "hello");
-}
-
-TEST_F(Connections, APostWhoseHeaderNeverEndsIsClosedAtTheIdleLimit) {
-    environment["PELLORA_IDLE_SECONDS"] = "1";
-    drive.WriteFile("a.txt", "hello");
-    StartServer();
-    // Bare LF line ends never make the empty line a POST header part ends with.
-    RawClient client(server->Port());
-    client.Send("POST /cgi-bin/x HTTP/1.0\nContent-Length: 4\n\nbody");
-    EXPECT_TRUE(client.ClosedByServer(10s));
-    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
-    EXPECT_TRUE(server->TemporaryFiles().empty());
-}
+const std::string kBusyPage =
+    ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later.");
+constexpr std::size_t kMebibyte = 1 << 20;
 
 // Clock ticks of CPU time the process has used so far.
 long CpuTicks(pid_t pid) {
     const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
     std::istringstream fields(stat.substr(stat.rfind(')') + 2));
     std::string field;
-    long user = 0;
-    long system = 0;
+    long ticks = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) user = std::stol(field);
-        if (i == 15) system = std::stol(field);
+        if (i >= 14) ticks += std::stol(field);
     }
-    return user + system;
+    return ticks;
+}
+
+class Connections : public ServerFixture {
+protected:
+    void SetUp() override {
+        drive.WriteFile("a.txt", "hello");
+        settings.RootDir.Assign("c:\\web");
+        chmod(
+            drive.WriteFile("web/cgi-bin/count.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\nwc -c\n")
+                .c_str(),
+            0755);
+    }
+    std::string Body(const std::string& url) const { return SplitResponse(Get(url)).body; }
+    // Clients taken one at a time, each in its slot before the next comes.
+    std::vector<RawClient> Silent(int count, int baseline) const {
+        std::vector<RawClient> clients;
+        for (int i = 0; i < count; ++i) {
+            clients.emplace_back(server->Port());
+            for (int tries = 0; tries < 500 && server->OpenDescriptors() < baseline + i + 1; ++tries) {
+                std::this_thread::sleep_for(10ms);
+            }
+        }
+        return clients;
+    }
+
+    struct Sending {
+        std::string answer;
+        std::size_t bodyBytesSent = 0;
+        std::size_t temporaryFilesSeen = 0;
+    };
+    // The header part, then the body in pieces, looking for an answer after each piece.
+    Sending SendUntilAnswered(const std::string& url, std::size_t bodySize) const {
+        RawClient client(server->Port());
+        Sending sending;
+        client.Send("POST " + url + " HTTP/1.0\r\nContent-Type: multipart/form-data; boundary=x\r\nContent-Length: " +
+                    std::to_string(bodySize) + "\r\n\r\n");
+        const std::string piece(64 * 1024, 'b');
+        while (sending.answer.empty() && sending.bodyBytesSent < bodySize && client.Send(piece)) {
+            sending.bodyBytesSent += piece.size();
+            sending.temporaryFilesSeen = std::max(sending.temporaryFilesSeen, server->TemporaryFiles().size());
+            sending.answer = client.ReadSome(std::string::npos, 5ms);
+        }
+        sending.answer += client.ReadAll(5s);
+        return sending;
+    }
+};
+
+TEST_F(Connections, SixteenClientsAreServedTogetherAndASeventeenthHearsWhyItIsTurnedAway) {
+    StartServer();
+    std::vector<RawClient> clients;
+    for (int i = 0; i < 16; ++i) clients.emplace_back(server->Port());
+    std::this_thread::sleep_for(200ms);
+    RawClient extra(server->Port());
+    // Its bytes, unread, would reset the connection at close: the 503 must have left whole.
+    extra.Send(std::string(200 * 1024, 'x'));
+    EXPECT_EQ(extra.ReadAll(5s), kBusyPage);
+    for (RawClient& client : clients) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
+    for (RawClient& client : clients) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
+    EXPECT_EQ(Body("/c/a.txt"), "hello");
+    // A client that sends past its request, or half-closes, still gets its whole answer.
+    const std::string bytes = PatternBytes(3 * kMebibyte + 11);
+    drive.WriteFile("file.bin", bytes);
+    drive.WriteFile("small.bin", bytes.substr(0, 10000));
+    RawClient flooding(server->Port());
+    flooding.Send("GET /c/small.bin HTTP/1.0\r\n\r\n" + std::string(200 * 1024, 'x'));
+    EXPECT_TRUE(SplitResponse(flooding.ReadAll()).body == bytes.substr(0, 10000));
+    RawClient halfClosed(server->Port());
+    halfClosed.Send("GET /c/file.bin HTTP/1.0\r\n\r\n");
+    halfClosed.ShutdownWrite();
+    EXPECT_TRUE(SplitResponse(halfClosed.ReadAll()).body == bytes);
+}
+
+TEST_F(Connections, AStalledReaderHoldsUpNobodyAndGetsEveryByteWhenItReads) {
+    const std::string bytes = PatternBytes(64 * kMebibyte);
+    drive.WriteFile("big.bin", bytes);
+    StartServer();
+    RawClient stalled;
+    stalled.Connect(server->Port(), true);
+    stalled.Send("GET /c/big.bin HTTP/1.0\r\n\r\n");
+    std::this_thread::sleep_for(300ms);  // its socket fills up
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Body("/c/a.txt"), "hello");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_TRUE(SplitResponse(stalled.ReadAll(60s)).body == bytes);
+}
+
+TEST_F(Connections, ClientsThatStallOrStaySilentAreLetGoAtTheIdleLimitWithWhatTheyHeld) {
+    environment["PELLORA_IDLE_SECONDS"] = "1";
+    std::filesystem::resize_file(drive.WriteFile("huge.bin", ""), std::uintmax_t{1} << 30);  // sparse
+    StartServer();
+    const int baseline = server->OpenDescriptors();
+    std::vector<RawClient> silent = Silent(16, baseline);
+    EXPECT_EQ(Get("/c/a.txt"), kBusyPage);
+    for (RawClient& client : silent) EXPECT_TRUE(client.ClosedByServer(10s));
+    EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s));
+    std::vector<RawClient> later = Silent(16, baseline);
+    for (RawClient& client : later) client.Send("GET /c/a.txt HTTP/1.0\r\n\r\n");
+    for (RawClient& client : later) EXPECT_EQ(SplitResponse(client.ReadAll()).body, "hello");
+    // A reader that stops after a piece of a gigabyte, a POST whose body never comes and
+    // one whose header part never ends (bare LF) are closed too, their files with them.
+    RawClient stalled;
+    stalled.Connect(server->Port(), true);
+    stalled.Send("GET /c/huge.bin HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(stalled.ReadSome(4096, 5s).starts_with("HTTP/1.0 200 OK\r\n"));
+    RawClient partial(server->Port());
+    partial.Send("POST /cgi-bin/count.sh HTTP/1.0\r\nContent-Length: 100\r\n\r\nonly part");
+    RawClient endless(server->Port());
+    endless.Send("POST /cgi-bin/count.sh HTTP/1.0\nContent-Length: 4\n\nbody");
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(Body("/c/a.txt"), "hello");
+    EXPECT_TRUE(partial.ClosedByServer(10s));
+    EXPECT_TRUE(endless.ClosedByServer(10s));
+    EXPECT_TRUE(server->WaitForDescriptors(baseline, 10s)) << server->OpenDescriptors() << " > " << baseline;
+    EXPECT_LT(stalled.ReadAll(20s).size(), std::size_t{1} << 30);
 }
 
 TEST_F(Connections, AnIdleServerHoldingSilentClientsUsesNoCpu) {
-    drive.WriteFile("a.txt", "hello");
     StartServer();
     std::vector<RawClient> silent;
     for (int i = 0; i < 16; ++i) silent.emplace_back(server->Port());
@@ -181,43 +155,11 @@ TEST_F(Connections, AnIdleServerHoldingSilentClientsUsesNoCpu) {
     EXPECT_LE(CpuTicks(server->Pid()) - before, 2) << "the loop spins while nothing can progress";
 }
 
-TEST_F(Connections, AClientThatHalfClosesStillGetsTheWholeResponse) {
-    const std::string bytes = PatternBytes(3 * 1024 * 1024 + 11);
-    drive.WriteFile("file.bin", bytes);
-    StartServer();
-    RawClient client(server->Port());
-    client.Send("GET /c/file.bin HTTP/1.0\r\n\r\n");
-    client.ShutdownWrite();
-    EXPECT_TRUE(SplitResponse(client.ReadAll()).body == bytes);
-}
-
-// Bytes the server never reads make closing reset the connection; the answer, and
-// the 503 of a client turned away, must have left whole before that.
-TEST_F(Connections, AClientThatSendsMoreThanItsRequestStillGetsTheWholeAnswer) {
-    const std::string bytes = PatternBytes(10000);
-    drive.WriteFile("file.bin", bytes);
-    StartServer();
-    const std::string flood(200 * 1024, 'x');
-    RawClient client(server->Port());
-    client.Send("GET /c/file.bin HTTP/1.0\r\n\r\n" + flood);
-    EXPECT_TRUE(SplitResponse(client.ReadAll()).body == bytes);
-
-    std::vector<RawClient> holders;
-    for (int i = 0; i < 16; ++i) holders.emplace_back(server->Port());
-    std::this_thread::sleep_for(200ms);
-    RawClient extra(server->Port());
-    extra.Send(flood);
-    EXPECT_EQ(extra.ReadAll(5s),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
-}
-
-// Without a descriptor to accept it with, a client would wait in the listen queue,
-// and keep the loop busy waking for it, until something else closed.
+// Without a descriptor to accept it with, a client would wait in the listen queue, and
+// keep the loop waking for it, until something else closed.
 TEST_F(Connections, WithNoDescriptorLeftAClientIsToldTheServerIsBusy) {
-    drive.WriteFile("a.txt", "hello");
     StartServer();
     ASSERT_TRUE(server->WaitForDescriptors(server->OpenDescriptors(), 1s));
-    // A limit at the lowest free number leaves no descriptor to make.
     std::set<rlim_t> taken;
     for (const std::string& name : TestDirectory::List("/proc/" + std::to_string(server->Pid()) + "/fd")) {
         taken.insert(std::stoul(name));
@@ -226,64 +168,126 @@ TEST_F(Connections, WithNoDescriptorLeftAClientIsToldTheServerIsBusy) {
     while (taken.count(lowestFree) != 0) ++lowestFree;
     rlimit saved{};
     ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, nullptr, &saved), 0);
-    const rlimit none{lowestFree, saved.rlim_max};
-    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &none, nullptr), 0);
-    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
-    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
-    // One descriptor to spare: the client is taken, but the file it asks for cannot be
-    // opened; it is there, so "not found" would be wrong.
-    const rlimit one{lowestFree + 1, saved.rlim_max};
-    ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &one, nullptr), 0);
-    EXPECT_EQ(Exchange(server->Port(), "GET /c/a.txt HTTP/1.0\r\n\r\n"),
-              ErrorPageBytes("503 Service Unavailable", "The server is busy serving other clients. Try again later."));
+    // No descriptor to make, then one to spare: the client is taken, but the file it asks
+    // for cannot be opened; it is there, so "not found" would be wrong.
+    for (const rlim_t limit : {lowestFree, lowestFree, lowestFree + 1}) {
+        const rlimit lowered{limit, saved.rlim_max};
+        ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &lowered, nullptr), 0);
+        EXPECT_EQ(Get("/c/a.txt"), kBusyPage) << limit;
+    }
     ASSERT_EQ(prlimit(server->Pid(), RLIMIT_NOFILE, &saved, nullptr), 0);
-    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
+    EXPECT_EQ(Body("/c/a.txt"), "hello");
 }
 
 TEST_F(Connections, ClientsThatVanishLeaveNoDescriptorOrFileBehind) {
-    drive.WriteFile("big.bin", PatternBytes(16 * 1024 * 1024));
-    drive.WriteFile("a.txt", "hello");
+    drive.WriteFile("big.bin", PatternBytes(16 * kMebibyte));
     StartServer();
     const int baseline = server->OpenDescriptors();
     for (int i = 0; i < 5; ++i) {
-        RawClient client(server->Port());
-        client.Send("GET /c/big.bin HTTP/1.0\r\n\r\n");
-        client.ReadSome(100000, 5s);
-        client.Reset();
-    }
-    for (int i = 0; i < 5; ++i) {
-        RawClient client(server->Port());
-        client.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'x'));
+        RawClient reader(server->Port());
+        reader.Send("GET /c/big.bin HTTP/1.0\r\n\r\n");
+        reader.ReadSome(100000, 5s);
+        reader.Reset();
+        RawClient poster(server->Port());
+        poster.Send("POST /cgi-bin/count.sh HTTP/1.0\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'x'));
         std::this_thread::sleep_for(50ms);
-        client.Close();
     }
-    EXPECT_EQ(SplitResponse(Get("/c/a.txt")).body, "hello");
+    EXPECT_EQ(Body("/c/a.txt"), "hello");
     EXPECT_TRUE(server->WaitForDescriptors(baseline, 5s)) << server->OpenDescriptors() << " > " << baseline;
     EXPECT_TRUE(server->TemporaryFiles().empty());
 }
 
-TEST_F(Connections, PostHeadersAreGatheredAcrossReadsAndBadOnesRefused) {
+TEST_F(Connections, APostsHeaderPartIsGatheredAcrossReadsAndABadOneRefused) {
     StartServer();
-    // Without a document root no program runs: the answer shows the whole request was taken.
-    const std::string cgiUnavailable =
-        ErrorPageBytes("500 Internal Server Error", "For cgi-bin to work, root document path has to be define.");
     RawClient slow(server->Port());
-    for (const char* part : {"POST /cgi-bin/x HTTP/1.0\r\n", "Content-Le", "ngth: 4\r\n", "\r", "\nab", "cd"}) {
+    for (const char* part : {"POST /cgi-bin/count.sh HTTP/1.0\r\n", "Content-Le", "ngth: 4\r\n", "\r", "\nab", "cd"}) {
         slow.Send(part);
         std::this_thread::sleep_for(30ms);
     }
-    EXPECT_EQ(slow.ReadAll(), cgiUnavailable);
-
+    EXPECT_EQ(SplitResponse(slow.ReadAll()).body, "4\n");
     const std::string malformed =
         ErrorPageBytes("400 Bad Request", "The request is either too long or not in the right format.");
-    EXPECT_EQ(Request("POST /cgi-bin/x HTTP/1.0\r\nHost: x\r\n\r\nbody"), malformed);
-    EXPECT_EQ(Request("POST /cgi-bin/x HTTP/1.0\r\nX: " + std::string(5000, 'y')), malformed);
-    EXPECT_EQ(Request("POST /cgi-bin/x HTTP/1.0\r\ncontent-length: 4\r\n\r\nbody"), malformed);
-    // A body longer than announced is cut at the announced length; a negative length counts as none.
-    EXPECT_EQ(Request("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 2\r\n\r\nmore than two"), cgiUnavailable);
-    EXPECT_EQ(Request("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: -5\r\n\r\n"), cgiUnavailable);
+    for (const std::string& request :
+         {std::string("POST /cgi-bin/count.sh HTTP/1.0\r\nHost: x\r\n\r\nbody"),
+          "POST /cgi-bin/count.sh HTTP/1.0\r\nX: " + std::string(5000, 'y'),
+          std::string("POST /cgi-bin/count.sh HTTP/1.0\r\ncontent-length: 4\r\n\r\nbody")}) {
+        EXPECT_EQ(Request(request), malformed) << request.substr(0, 60);
+    }
+    // A body longer than announced is cut at the announced length; a negative one counts as none.
+    EXPECT_EQ(SplitResponse(Request("POST /cgi-bin/count.sh HTTP/1.0\r\nContent-Length: 2\r\n\r\nmore")).body, "2\n");
+    EXPECT_EQ(SplitResponse(Request("POST /cgi-bin/count.sh HTTP/1.0\r\nContent-Length: -5\r\n\r\n")).body, "0\n");
+}
+
+// A body is stored only for a request that will run: a refused client, a URL nothing
+// answers and uploads turned off are answered from the header part while the client is
+// still sending, and nothing of the body is stored.
+TEST_F(Connections, ABodyNothingWillReadIsAnsweredAtOnceAndNeverStored) {
+    const std::string mismatch = "The cgi-bin request doesn't match Pellora configuration.";
+    const struct {
+        const char* name;
+        std::int32_t ipOption;
+        const char* rootDir;
+        std::int32_t uploadOn;
+        const char* url;
+        std::string answer;
+    } rows[] = {
+        {"a refused client", kAccessSelective, "c:\\web", 1, "/@upload.exe",
+         ErrorPageBytes("403 Forbidden", "Your ip address is not allowed by the server.")},
+        {"not below the CGI directory", kAccessAll, "c:\\web", 1, "/c/a.txt",
+         ErrorPageBytes("400 Bad Request", mismatch)},
+        {"a program that is not there", kAccessAll, "c:\\web", 1, "/cgi-bin/none.sh",
+         ErrorPageBytes("404 Not Found", "Cgi-bin file c:\\web\\cgi-bin\\none.sh not found")},
+        {"no document root", kAccessAll, "", 1, "/cgi-bin/count.sh",
+         ErrorPageBytes("500 Internal Server Error", "For cgi-bin to work, root document path has to be define.")},
+        {"uploads off", kAccessAll, "c:\\web", 0, "/@upload.exe",
+         ErrorPageBytes("500 Internal Server Error", "Pellora upload capability is currently disabled.")},
+    };
+    for (const auto& row : rows) {
+        settings.IpOption = row.ipOption;
+        settings.IpList[0].Assign("10.");
+        settings.RootDir.Assign(row.rootDir);
+        settings.UploadOn = row.uploadOn;
+        StartServer();
+        const Sending sending = SendUntilAnswered(row.url, 200 * kMebibyte);
+        EXPECT_EQ(sending.answer, row.answer) << row.name;
+        EXPECT_LT(sending.bodyBytesSent, kMebibyte) << row.name;
+        EXPECT_EQ(sending.temporaryFilesSeen, 0u) << row.name;
+        EXPECT_EQ(server->Stop(), 0) << row.name;
+    }
+    // A client that sends its whole body anyway has the rest read and dropped, then the
+    // connection ends and the slot is free.
+    settings.RootDir.Assign("c:\\web");
+    StartServer();
+    const int idle = server->OpenDescriptors();
+    RawClient client(server->Port());
+    client.Send("POST /c/a.txt HTTP/1.0\r\nContent-Length: 3145728\r\n\r\n" + std::string(3 * kMebibyte, 'b'));
+    client.ShutdownWrite();
+    EXPECT_EQ(client.ReadAll(10s), ErrorPageBytes("400 Bad Request", mismatch));
+    EXPECT_TRUE(server->WaitForDescriptors(idle, 5s));
+}
+
+// A temporary directory on a small file system of the test's own.
+TEST_F(Connections, ABodyTheTemporaryDirectoryCannotHoldIsRefusedAtOnce) {
+    server = std::make_unique<ServerProcess>(settings, "C=" + drive.Path());
+    const std::string small = server->TempDirectory();
+    if (mount("pellora-test", small.c_str(), "tmpfs", 0, "size=96m") != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs privileges this run does not have";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    ASSERT_TRUE(server->Start());
+    // 96 MiB less the 64 MiB kept free leaves room for 32 MiB.
+    const Sending refused = SendUntilAnswered("/cgi-bin/count.sh", 40 * kMebibyte);
+    EXPECT_EQ(refused.answer,
+              ErrorPageBytes("500 Internal Server Error", "The server wasn't able to create tmp file."));
+    EXPECT_LT(refused.bodyBytesSent, kMebibyte);
+    EXPECT_EQ(refused.temporaryFilesSeen, 0u);
+    EXPECT_EQ(SplitResponse(SendUntilAnswered("/cgi-bin/count.sh", 8 * kMebibyte).answer).body,
+              std::to_string(8 * kMebibyte) + "\n");
+    EXPECT_EQ(server->Stop(), 0);
+    EXPECT_TRUE(server->TemporaryFiles().empty());
 }
 
 }  // namespace

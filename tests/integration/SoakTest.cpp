@@ -1,6 +1,7 @@
 // One server under a long mixed load from sixteen clients at once: every answer must
 // arrive whole and exact, and afterwards the server must hold what it held before:
 // descriptors, temporary files, child processes, and memory within a small margin.
+// PELLORA_SOAK_REQUESTS sets the load: 2,000 requests by default, 20,000 in the long run.
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -12,7 +13,6 @@
 #include <iostream>
 #include <mutex>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -23,9 +23,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kRequests = 20000;
 constexpr int kClients = 16;
-constexpr int kWarmUpRequests = 1000;
+
+int Requests() {
+    const char* count = std::getenv("PELLORA_SOAK_REQUESTS");
+    return count != nullptr ? std::max(200, std::atoi(count)) : 2000;
+}
 // A leak of even a hundred bytes a request would pass this over the measured requests.
 #if defined(__SANITIZE_ADDRESS__)
 // Freed memory waits in the sanitizer's quarantine (capped for the server below) before reuse.
@@ -63,14 +66,23 @@ int ChildProcesses(pid_t pid) {
 }
 
 // Responses compared with the date line left out.
-std::string WithoutDate(const std::string& response) {
-    static const std::regex kDateLine("\r\nDate: [^\n]*\n");
-    return std::regex_replace(response, kDateLine, "\r\nDate: -\n", std::regex_constants::format_first_only);
+std::string WithoutDate(std::string response) {
+    const std::size_t at = response.find("\r\nDate: ");
+    if (at != std::string::npos) response.erase(at + 8, response.find('\n', at + 2) - at - 8);
+    return response;
 }
 
+// A page with its figures and their padding left out.
 std::string WithoutFigures(const std::string& page) {
-    static const std::regex kFigures("[0-9 ]+");
-    return std::regex_replace(page, kFigures, "#");
+    std::string kept;
+    for (const char c : page) {
+        if ((c >= '0' && c <= '9') || c == ' ') {
+            if (kept.empty() || kept.back() != '#') kept += '#';
+        } else {
+            kept += c;
+        }
+    }
+    return kept;
 }
 
 struct Snapshot {
@@ -247,24 +259,25 @@ protected:
     std::map<std::string, std::string> references;
 };
 
-TEST_F(Soak, TwentyThousandMixedRequestsFromSixteenClientsLeaveNothingBehind) {
+TEST_F(Soak, MixedRequestsFromSixteenClientsLeaveNothingBehind) {
+    const int requests = Requests();
+    const int warmUp = requests / 20;
     StartServer();
-    SaveSettingsIn(server->ConfigDirectory(), settings);
     const int idleDescriptors = server->OpenDescriptors();
     const std::vector<Kind> kinds = Kinds();
     // A first round lets the server reach its working size before it is measured.
-    std::vector<std::string> failures = SendMixed(kinds, 0, kWarmUpRequests);
+    std::vector<std::string> failures = SendMixed(kinds, 0, warmUp);
     // A client has its whole answer a moment before the server closes its side.
     ASSERT_TRUE(server->WaitForDescriptors(idleDescriptors, 5s));
     const Snapshot before = Take();
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<std::string> later = SendMixed(kinds, kWarmUpRequests, kRequests - kWarmUpRequests);
+    const std::vector<std::string> later = SendMixed(kinds, warmUp, requests - warmUp);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     failures.insert(failures.end(), later.begin(), later.end());
 
     EXPECT_TRUE(server->WaitForDescriptors(before.descriptors, 5s));
     const Snapshot after = Take();
-    std::cout << "soak: " << kRequests << " requests (" << kRequests - kWarmUpRequests << " measured in " << seconds
+    std::cout << "soak: " << requests << " requests (" << requests - warmUp << " measured in " << seconds
               << " s); before: " << before << "; after: " << after << "\n";
     EXPECT_EQ(failures.size(), 0u) << failures.front();
     EXPECT_EQ(after.descriptors, before.descriptors);

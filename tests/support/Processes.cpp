@@ -10,44 +10,58 @@
 
 #include "tests/support/TestDirectory.h"
 
-ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::string& inputFile) {
-    std::vector<std::string> arguments = argv;
-    std::vector<std::string> entries;
-    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
-    std::vector<char*> argp;
-    for (std::string& argument : arguments) argp.push_back(argument.data());
-    argp.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& entry : entries) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+namespace {
 
-    ProgramRun run;
-    int output[2];
-    if (pipe2(output, O_CLOEXEC) != 0) return run;
-    const int input = open(inputFile.c_str(), O_RDONLY | O_CLOEXEC);
-    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+int OpenStream(const std::string& path, int flags) {
+    return open(path.empty() ? "/dev/null" : path.c_str(), flags | O_CLOEXEC, 0600);
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+pid_t StartChild(const ChildSetup& setup) {
+    // Everything the child needs is made before fork: after it, only plain system calls.
+    std::vector<std::string> entries;
+    for (char** entry = environ; !setup.onlyThisEnvironment && *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (setup.environment.count(text.substr(0, text.find('='))) == 0) entries.push_back(text);
+    }
+    for (const auto& [name, value] : setup.environment) entries.push_back(name + "=" + value);
+    std::vector<std::string> arguments = setup.argv;
+    const std::vector<char*> argv = Pointers(arguments);
+    const std::vector<char*> envp = Pointers(entries);
+    const int streams[3] = {OpenStream(setup.input, O_RDONLY), OpenStream(setup.output, O_WRONLY | O_CREAT | O_TRUNC),
+                            OpenStream(setup.errors, O_WRONLY | O_CREAT | O_TRUNC)};
     const pid_t child = fork();
     if (child == 0) {
-        dup2(input, 0);
-        dup2(output[1], 1);
-        dup2(nowhere, 2);
-        execve(argp[0], argp.data(), envp.data());
+        for (int stream = 0; stream < 3; ++stream) dup2(streams[stream], stream);
+        if (!setup.workingDirectory.empty() && chdir(setup.workingDirectory.c_str()) != 0) _exit(126);
+        execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(output[1]);
-    close(input);
-    close(nowhere);
-    char buffer[65536];
-    ssize_t got;
-    while ((got = read(output[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(got));
-    close(output[0]);
+    for (const int stream : streams) close(stream);
+    return child;
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::string& inputFile) {
+    const TestDirectory directory;
+    const std::string output = directory / "output";
+    ProgramRun run;
+    const pid_t child = StartChild({argv, environment, true, inputFile, output, "", ""});
     int status = 0;
     rusage usage{};
     if (child > 0 && wait4(child, &status, 0, &usage) == child) {
         run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.maxResidentKilobytes = usage.ru_maxrss;
     }
+    run.output = ReadWholeFile(output);
     return run;
 }
 

@@ -6,6 +6,17 @@
 #include <string>
 #include <vector>
 
+// How a child starts: its standard streams are files (/dev/null when empty).
+struct ChildSetup {
+    std::vector<std::string> argv;                  // argv[0] is looked up on PATH
+    std::map<std::string, std::string> environment;  // over the test's own, or alone
+    bool onlyThisEnvironment = false;
+    std::string input, output, errors;
+    std::string workingDirectory;  // the test's own when empty
+};
+// Starts the child; its pid, or -1.
+pid_t StartChild(const ChildSetup& setup);
+
 struct ProgramRun {
     int exitStatus = -1;  // -1 when it did not exit normally
     std::string output;

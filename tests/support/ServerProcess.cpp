@@ -52,38 +52,8 @@ bool ServerProcess::StartAndWaitFor(const std::string& text) {
     environment["TMPDIR"] = tempDirectory_;
     environment["XDG_CONFIG_HOME"] = home_ / "config";
     environment["HOME"] = home_.Path();
-    const std::string out = home_ / "stdout.txt";
-    const std::string err = home_ / "stderr.txt";
-
-    // Everything the child needs is made before fork: after it, only plain system calls.
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        if (environment.count(text.substr(0, text.find('='))) == 0) entries.push_back(text);
-    }
-    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& entry : entries) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int errFile = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
-
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(nullInput, 0);
-        dup2(outFile, 1);
-        dup2(errFile, 2);
-        if (!workingDirectory_.empty() && chdir(workingDirectory_.c_str()) != 0) _exit(126);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(outFile);
-    close(errFile);
-    close(nullInput);
+    pid_ = StartChild({arguments, environment, false, "", home_ / "stdout.txt", home_ / "stderr.txt",
+                       workingDirectory_});
     return WaitForOutput(text, std::chrono::seconds(10));
 }
 
