@@ -7,70 +7,99 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "config/ServerSettings.h"
+#include "config/RegistryStore.h"
+#include "config/SettingsTable.h"
 #include "core/Server.h"
 #include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
+#include "platform/UserStore.h"
 #include "platform/Window.h"
+#include "tests/support/Guards.h"
 #include "tests/support/TestDirectory.h"
 
 // The window as a person would read it: the last title and status texts.
 class RecordingWindow : public platform::Window {
 public:
-    void SetTitle(std::string_view title) override { this->title = title; }
+    void SetTitle(std::string_view text) override { title = text; }
     bool HasStatusBar() const override { return true; }
     void SetStatusText(int part, std::string_view text) override { status[part] = text; }
     void CreateContents(const platform::WindowContents& contents) override { picture = contents.picturePath; }
     void EnableMenuItem(std::uint64_t id, bool enabled) override { menu[id] = enabled; }
     [[nodiscard]] bool MenuItemEnabled(std::uint64_t id) const override { return menu.at(id); }
-    void ShowAbout(std::string_view title, std::string_view) override { about = title; }
+    void ShowAbout(std::string_view text, std::string_view) override { about = text; }
 
-    std::string title;
+    std::string title, picture, about;
     std::map<int, std::string> status;
     std::map<std::uint64_t, bool> menu;
-    std::string picture;
-    std::string about;
 };
 
-// What the desktop was asked, and what the next file dialog answers (nothing: the
-// user cancels).
-struct DesktopAnswers {
-    static std::optional<std::string> nextChoice;
-    static std::vector<std::string> dialogTitles;
-    static std::vector<std::string> dialogFilters;  // "name|pattern" of the last dialog
-    static std::string defaultExtension;            // of the last dialog
-    static std::vector<std::string> openedDocuments;
-    static std::vector<std::string> messages;  // "<caption>: <text>"
-    static int waitCursors;
-    static void Clear();
-};
-
-class UiTest : public ::testing::Test, protected DesktopAnswers {
+class UiTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        environment_.Set("XDG_CONFIG_HOME", home_.Path());
+        SetDefaultSettings();
+        nextChoice.reset();
+        dialogs.clear();
+        opened.clear();
+        messages.clear();
+        waitCursors = 0;
+        previousMessages_ =
+            platform::SetMessageBoxHandler([](std::string_view caption, std::string_view text, platform::MessageIcon) {
+                messages.push_back(std::string(caption) + ": " + std::string(text));
+            });
+        previousServices_ = platform::SetDesktopServices(
+            {[](const platform::FileDialogRequest& request) {
+                 dialogs.push_back(std::string(request.title) + "|" + std::string(request.filters[0].name) + "|" +
+                                   std::string(request.filters[0].pattern) + "|" +
+                                   std::string(request.defaultExtension));
+                 return std::exchange(nextChoice, std::nullopt);
+             },
+             [](std::string_view path) { return opened.emplace_back(path), true; },
+             [](bool shown) { waitCursors += shown ? 1 : 0; }});
+        server_.Attach(&window_, queue_.get());
+    }
+    void TearDown() override {
+        server_.StopListening();
+        platform::SetDesktopServices(previousServices_);
+        platform::SetMessageBoxHandler(previousMessages_);
+    }
 
-    // Listens on a free port of loopback, as start-up would.
-    void StartServer();
-    // The desktop's own file dialogs instead of the test's answers.
-    void UseDesktopFileDialogs();
-    [[nodiscard]] static bool Accepts(int port);
+    // A setting by its options-file key: as the record holds it, and as the store does.
+    static std::pair<std::string, std::string> Setting(std::string_view key) {
+        for (const SettingRow& row : SettingRows()) {
+            if (row.fileKey != key) continue;
+            const bool number = row.type == SettingType::Integer;
+            const FieldValue value = ReadField(row, Settings());
+            const platform::UserStore store = platform::UserStore::Open();
+            const platform::StoreKey key =
+                store.OpenKey(std::string(kStoreMainKey) + "\\" + std::string(row.storeSubkey));
+            const auto stored = key ? key.Query(row.storeValueName) : std::nullopt;
+            return {number ? std::to_string(value.number) : std::string(value.text),
+                    !stored  ? "(none)"
+                    : number ? std::to_string(stored->number)
+                             : stored->text};
+        }
+        return {"(no such setting)", ""};
+    }
 
+    // What the desktop was asked, and what the next file dialog answers (nothing: cancel).
+    inline static std::optional<std::string> nextChoice;
+    inline static std::vector<std::string> dialogs;  // title|first filter|its pattern|default extension
+    inline static std::vector<std::string> opened;
+    inline static std::vector<std::string> messages;  // caption: text
+    inline static int waitCursors = 0;
+
+    EnvironmentGuard environment_;
     TestDirectory home_;
     TestDirectory drive_;
+    DriveTableGuard drives_{{platform::Drive{'C', drive_.Path()}}};
     RecordingWindow window_;
     std::unique_ptr<platform::MessageQueue> queue_ = platform::MessageQueue::Create();
     Server server_;
-
-private:
-    std::optional<std::string> savedHome_;
     platform::MessageBoxHandler previousMessages_ = nullptr;
     platform::DesktopServices previousServices_;
 };
-
-// A value of the store, read afresh: nothing when the key or the value is missing.
-std::optional<std::string> StoredText(std::string_view subkey, std::string_view name);
-std::optional<std::uint32_t> StoredNumber(std::string_view subkey, std::string_view name);

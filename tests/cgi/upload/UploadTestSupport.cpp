@@ -1,32 +1,21 @@
 #include "tests/cgi/upload/UploadTestSupport.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <random>
 
 #include "config/RegistryStore.h"
+#include "tests/support/Guards.h"
 
 std::string UploadProgramPath() {
     return (std::filesystem::path(PELLORA_BINARY).parent_path() / "upload.exe").string();
 }
 
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings) {
-    std::optional<std::string> saved;
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
-    setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+    EnvironmentGuard environment;
+    environment.Set("XDG_CONFIG_HOME", configHome);
     SaveSettingsToRegistry(settings);
-    if (saved) {
-        setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 FormPart TextField(const std::string& name, const std::string& value) {
@@ -49,11 +38,10 @@ void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::mt19937_64 generator(seed);
     std::vector<std::uint64_t> piece(1 << 17);  // 1 MiB
-    for (std::size_t written = 0; written < size;) {
+    for (std::size_t written = 0; written < size; written += piece.size() * sizeof(std::uint64_t)) {
         for (std::uint64_t& word : piece) word = generator();
         const std::size_t count = std::min(size - written, piece.size() * sizeof(std::uint64_t));
         out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(count));
-        written += count;
     }
 }
 
@@ -76,9 +64,8 @@ std::vector<std::string> TreeOf(const std::string& directory) {
     std::vector<std::string> paths;
     std::error_code error;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(directory, error)) {
-        std::string relative = std::filesystem::relative(entry.path(), directory).string();
-        if (entry.is_directory()) relative += "/";
-        paths.push_back(relative);
+        paths.push_back(std::filesystem::relative(entry.path(), directory).string() +
+                        (entry.is_directory() ? "/" : ""));
     }
     std::sort(paths.begin(), paths.end());
     return paths;

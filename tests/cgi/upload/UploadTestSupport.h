@@ -1,10 +1,6 @@
 #pragma once
-// What the upload tests share: the saved settings put where a server or the upload
-// program looks for them, multipart bodies, large files, and programs run with their
-// output and resource use taken.
-#include <sys/resource.h>
-
-#include <map>
+// What the upload tests share: settings saved where the server and the upload program
+// look for them, multipart bodies, and large files.
 #include <string>
 #include <vector>
 
@@ -13,14 +9,11 @@
 
 // The upload program beside the server binary under test.
 std::string UploadProgramPath();
-
-// Saves `settings` through the store layer into the store below `configHome` (an
-// XDG_CONFIG_HOME), the way the server saves them; the test's own environment is
-// put back afterwards.
+// Saves `settings` through the store layer below `configHome` (an XDG_CONFIG_HOME).
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings);
 
 struct FormPart {
-    std::string headers;  // the part's header lines, each ended by CR LF
+    std::string headers;  // each line ended by CR LF
     std::string data;
 };
 FormPart TextField(const std::string& name, const std::string& value);
@@ -32,6 +25,5 @@ std::string MultipartBody(const std::vector<FormPart>& parts, const std::string&
 void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
 // Compares two files piece by piece, without holding either.
 bool SameFileContents(const std::string& a, const std::string& b);
-
-// Every file below `directory`, as paths relative to it, sorted.
+// Every file below `directory`, relative to it (directories end in '/'), sorted.
 std::vector<std::string> TreeOf(const std::string& directory);
