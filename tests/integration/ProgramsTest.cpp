@@ -133,7 +133,7 @@ TEST_F(Programs, OutputBringsItsOwnHeaderOnlyWhenItBeginsWithContentAndOddEndsAr
     EXPECT_TRUE(own.starts_with("HTTP/1.0 200 OK\r\nDate: ") &&
                 own.ends_with("\nServer: Pellora/1.0\r\nMIME-version: 1.0\r\nContent-type: text/plain\r\n\r\nhi"))
         << own;
-    const Response location = SplitResponse(Get("/cgi-bin/location.sh?"));
+    const ReplyParts location = SplitResponse(Get("/cgi-bin/location.sh?"));
     EXPECT_TRUE(IsSuccessHeader(location.head, "text/html") && location.body == "Location: /x\r\n\r\nbody");
     EXPECT_TRUE(IsSuccessHeader(Get("/cgi-bin/silent.sh?"), "text/html"));
     EXPECT_EQ(Body("/cgi-bin/odd-exit.sh?x"), "before exit");
@@ -256,7 +256,7 @@ TEST_F(Programs, TheUploadFormFollowsTheSettingsAndIsNeverCut) {
         return std::string(form).replace(form.find("{}"), 2, destination);
     };
     StartServer();
-    const Response page = SplitResponse(Get("/@upload.htm/C/\"><b>'"));
+    const ReplyParts page = SplitResponse(Get("/@upload.htm/C/\"><b>'"));
     EXPECT_TRUE(IsSuccessHeader(page.head, "text/html")) << page.head;
     EXPECT_EQ(page.body, Form("C:\\&quot;&gt;&lt;b&gt;&#39;\\"));
     for (const auto& [url, destination] :

@@ -47,7 +47,7 @@ TEST_F(Serving, FilesOfEverySizeArriveWholeWithTheirTypeAndHeadSendsTheHeaderAlo
     for (const auto& row : rows) drive.WriteFile(std::string("docs/") + row.name, PatternBytes(row.size, row.size));
     StartServer();
     for (const auto& row : rows) {
-        const Response response = SplitResponse(Get(std::string("/c/docs/") + row.name));
+        const ReplyParts response = SplitResponse(Get(std::string("/c/docs/") + row.name));
         EXPECT_TRUE(IsSuccessHeader(response.head, row.contentType)) << row.name << ": " << response.head;
         EXPECT_TRUE(response.body == PatternBytes(row.size, row.size)) << row.name;
     }
@@ -194,7 +194,7 @@ TEST_F(Serving, TheDriveIndexShowsEveryKindOfDriveAndLeadsIntoThem) {
     server = std::make_unique<ServerProcess>(settings, "A=removable:" + root + ";C=" + root + "/c;D=cdrom:" + root +
                                                            ";N=network:" + root + ";Q=" + root + "/unplugged");
     ASSERT_TRUE(server->Start()) << server->Stderr();
-    const Response index = SplitResponse(Get("/"));
+    const ReplyParts index = SplitResponse(Get("/"));
     EXPECT_TRUE(IsSuccessHeader(index.head, "text/html")) << index.head;
     const std::string host = index.body.substr(37, index.body.find('<', 37) - 37);
     const std::string hardDisk = "<a href=C/><b>C:\\</b></a>           Hard Disk ";
@@ -224,7 +224,7 @@ TEST_F(Serving, RedirectsIntoTheDocumentRootCarryNoLineBreakNorBlank) {
     StartServer();
     const std::string port = std::to_string(server->Port());
     const std::string prefix = "\r\nLocation: http://h:" + port + "/c/web";
-    const Response plain = SplitResponse(Request("GET /docs/a.txt HTTP/1.0\r\nHost: h:" + port + "\r\n\r\n"));
+    const ReplyParts plain = SplitResponse(Request("GET /docs/a.txt HTTP/1.0\r\nHost: h:" + port + "\r\n\r\n"));
     EXPECT_TRUE(plain.head.starts_with("HTTP/1.0 302 Redirection\r\nDate: ")) << plain.head;
     EXPECT_TRUE(plain.head.ends_with("\nServer: Pellora/1.0\r\nMIME-version: 1.0" + prefix + "/docs/a.txt\r\n\r\n"));
     EXPECT_EQ(plain.body,
@@ -269,7 +269,7 @@ TEST_F(Serving, OneByteRangeOfAServedFileGetsItsPartAndOthersTheWholeFile) {
                  {"bytes=-2500", 7500, 9999}, {"bytes=5000-99999", 5000, 9999}, {"bytes=-20000", 0, 9999},
                  {"BYTES=10-19", 10, 19}};
     for (const auto& part : parts) {
-        const Response answer = SplitResponse(Ranged("/c/a.bin", part.range));
+        const ReplyParts answer = SplitResponse(Ranged("/c/a.bin", part.range));
         const std::size_t length = part.last - part.first + 1;
         const std::string contentRange =
             "bytes " + std::to_string(part.first) + "-" + std::to_string(part.last) + "/10000";
@@ -292,7 +292,7 @@ TEST_F(Serving, OneByteRangeOfAServedFileGetsItsPartAndOthersTheWholeFile) {
     // Ignored, as RFC 9110 allows: the whole file with the header of every whole file.
     for (const char* range :
          {"bytes=5-1", "bytes=0-1,5-6", "items=0-1", "bytes=a-b", "bytes=", "bytes=--1", "bytes= 1-2"}) {
-        const Response whole = SplitResponse(Ranged("/c/a.bin", range));
+        const ReplyParts whole = SplitResponse(Ranged("/c/a.bin", range));
         EXPECT_TRUE(IsSuccessHeader(whole.head, "application/octet-stream") && whole.body == bytes) << range;
     }
     EXPECT_TRUE(IsSuccessHeader(Ranged("/c/a.bin", "bytes=0-1", "HEAD"), "application/octet-stream"));
@@ -312,7 +312,7 @@ TEST_F(Serving, RangesReachPastFourGibibytesAndCurlResumesACutDownload) {
     const std::string source = drive / "big.bin";
     WriteLargeFile(source, 3u << 20, 21);
     StartServer();
-    const Response end = SplitResponse(Ranged("/c/large.bin", "bytes=-7"));
+    const ReplyParts end = SplitResponse(Ranged("/c/large.bin", "bytes=-7"));
     EXPECT_EQ(end.body, "the end");
     EXPECT_NE(end.head.find("\r\nContent-Range: bytes " + std::to_string(size - 7) + "-" + std::to_string(size - 1) +
                             "/" + std::to_string(size) + "\r\n"),

@@ -30,7 +30,7 @@ int Requests() {
     return count != nullptr ? std::max(200, std::atoi(count)) : 2000;
 }
 // A leak of even a hundred bytes a request would pass this over the measured requests.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PELLORA_SANITIZED)
 // Freed memory waits in the sanitizer's quarantine (capped for the server below) before reuse.
 constexpr long kResidentGrowthLimitKilobytes = 24 * 1024;
 #else
@@ -108,7 +108,7 @@ protected:
     };
 
     void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PELLORA_SANITIZED)
         const char* options = std::getenv("ASAN_OPTIONS");
         environment["ASAN_OPTIONS"] = std::string(options != nullptr ? options : "") + ":quarantine_size_mb=16";
 #endif
@@ -162,7 +162,7 @@ protected:
             const bool large = size > 1000000;
             kinds.push_back({"file", large ? 1 : 12, [request](int) { return request; },
                              [bytes](const std::string& response, int) {
-                                 const Response parts = SplitResponse(response);
+                                 const ReplyParts parts = SplitResponse(response);
                                  return parts.head.starts_with("HTTP/1.0 200 OK\r\n") && parts.body == bytes;
                              }});
         }
@@ -179,7 +179,7 @@ protected:
         const std::string index = WithoutFigures(SplitResponse(Request("GET / HTTP/1.0\r\n\r\n")).body);
         kinds.push_back({"drive index", 4, [](int) { return std::string("GET / HTTP/1.0\r\n\r\n"); },
                          [index](const std::string& response, int) {
-                             const Response parts = SplitResponse(response);
+                             const ReplyParts parts = SplitResponse(response);
                              return parts.head.starts_with("HTTP/1.0 200 OK\r\n") &&
                                     WithoutFigures(parts.body) == index;
                          }});

@@ -77,7 +77,9 @@ protected:
     // Attaches strace to the running server: false when strace may not trace here.
     bool Attach() {
         const std::string pid = std::to_string(server->Pid());
-        tracer_ = StartChild({{"strace", "-qq", "-f", "-o", TracePath(), "-p", pid}});
+        ChildSetup trace;
+        trace.argv = {"strace", "-qq", "-f", "-o", TracePath(), "-p", pid};
+        tracer_ = StartChild(trace);
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < deadline && !ProcessGone(tracer_)) {
             const std::string status = ReadWholeFile("/proc/" + pid + "/status");
@@ -98,7 +100,7 @@ protected:
 
     // One GET whose bytes are all there before the server takes the connection, so
     // that the server's path through it is the same on every run.
-    Response StoppedServerGet(const std::string& url) {
+    ReplyParts StoppedServerGet(const std::string& url) {
         server->Pause();
         RawClient client(server->Port());
         client.Send("GET " + url + " HTTP/1.0\r\n\r\n");
@@ -121,8 +123,8 @@ TEST_F(SystemCalls, SmallFilesTakeFewCallsAndLargeOnesGoOutAPieceAtATime) {
     // The first request loads the machine's file types; the traced ones show the path.
     ASSERT_EQ(SplitResponse(Get("/c/4k.bin")).body, PatternBytes(4096));
     if (!Attach()) GTEST_SKIP() << "strace cannot trace the server here";
-    const Response small = StoppedServerGet("/c/4k.bin");
-    const Response big = StoppedServerGet("/c/big.bin");
+    const ReplyParts small = StoppedServerGet("/c/4k.bin");
+    const ReplyParts big = StoppedServerGet("/c/big.bin");
     const std::vector<Calls> connections = Detach();
     ASSERT_EQ(small.body, PatternBytes(4096));
     ASSERT_TRUE(big.body == PatternBytes(large));

@@ -97,7 +97,7 @@ std::string Exchange(int port, std::string_view request) {
     return client.ReadAll();
 }
 
-Response SplitResponse(const std::string& raw) {
+ReplyParts SplitResponse(const std::string& raw) {
     const std::size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos) return {raw, {}};
     return {raw.substr(0, end + 4), raw.substr(end + 4)};

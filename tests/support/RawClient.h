@@ -37,8 +37,8 @@ private:
 std::string Exchange(int port, std::string_view request);
 
 // The parts of a response.
-struct Response {
+struct ReplyParts {
     std::string head;  // up to and including the empty line
     std::string body;
 };
-Response SplitResponse(const std::string& raw);
+ReplyParts SplitResponse(const std::string& raw);
