@@ -68,7 +68,8 @@ TEST(TextHelpers, ExtractUrlTakesTheUrlAsSentUpToTheVersionOrTheLineEnd) {
     for (const auto& [request, expected] : rows) {
         UrlText url("left over from an earlier request");
         const int length = ExtractUrl(request, url);
-        EXPECT_EQ(length < 0 ? std::to_string(length) + std::string(url.View()) : std::string(url.View()), expected) << request;
+        EXPECT_EQ(length < 0 ? std::to_string(length) + std::string(url.View()) : std::string(url.View()), expected)
+            << request;
         EXPECT_EQ(length, length < 0 ? -1 : static_cast<int>(url.Length())) << request;
     }
 }

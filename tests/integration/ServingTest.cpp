@@ -231,8 +231,8 @@ TEST_F(Serving, RedirectsIntoTheDocumentRootCarryNoLineBreakNorBlank) {
               "<HTML><TITLE>Redirection</TITLE><BODY><H1>Redirection</H1>This document can be found "
               "<A HREF=\"http://h:" +
                   port + "/c/web/docs/a.txt\">elsewhere.</A></BODY></HTML>");
-    EXPECT_TRUE(Request("HEAD /docs/a.txt HTTP/1.0\r\nHost: h:" + port + "\r\n\r\n")
-                    .ends_with(prefix + "/docs/a.txt\r\n\r\n"));
+    EXPECT_TRUE(
+        Request("HEAD /docs/a.txt HTTP/1.0\r\nHost: h:" + port + "\r\n\r\n").ends_with(prefix + "/docs/a.txt\r\n\r\n"));
     EXPECT_EQ(Request("GET /x.htm HTTP/1.0\r\nHost: evil\"><script>\r\n\r\n").find("<script>"), std::string::npos);
     const struct {
         const char* name;

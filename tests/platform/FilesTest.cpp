@@ -208,7 +208,10 @@ TEST(TempFile, TheDirectoryFollowsTmpdirAndAFileIsPrivateUnderTheFirstFreeNameUn
     const std::tuple<const char*, const char*> directories[] = {
         {nullptr, "/tmp"}, {"", "/tmp"}, {"/var/tmp", "/var/tmp"}, {"/var/tmp//", "/var/tmp"}, {"/", "/"}};
     for (const auto& [tmpdir, expected] : directories) {
-        if (tmpdir != nullptr) environment.Set("TMPDIR", tmpdir); else environment.Unset("TMPDIR");
+        if (tmpdir != nullptr)
+            environment.Set("TMPDIR", tmpdir);
+        else
+            environment.Unset("TMPDIR");
         EXPECT_EQ(TemporaryDirectory(), expected) << (tmpdir ? tmpdir : "unset");
     }
     TestDirectory root;

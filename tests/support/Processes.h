@@ -8,7 +8,7 @@
 
 // How a child starts: its standard streams are files (/dev/null when empty).
 struct ChildSetup {
-    std::vector<std::string> argv;                  // argv[0] is looked up on PATH
+    std::vector<std::string> argv;                   // argv[0] is looked up on PATH
     std::map<std::string, std::string> environment;  // over the test's own, or alone
     bool onlyThisEnvironment = false;
     std::string input, output, errors;

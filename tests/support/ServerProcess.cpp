@@ -52,8 +52,8 @@ bool ServerProcess::StartAndWaitFor(const std::string& text) {
     environment["TMPDIR"] = tempDirectory_;
     environment["XDG_CONFIG_HOME"] = home_ / "config";
     environment["HOME"] = home_.Path();
-    pid_ = StartChild({arguments, environment, false, "", home_ / "stdout.txt", home_ / "stderr.txt",
-                       workingDirectory_});
+    pid_ =
+        StartChild({arguments, environment, false, "", home_ / "stdout.txt", home_ / "stderr.txt", workingDirectory_});
     return WaitForOutput(text, std::chrono::seconds(10));
 }
 
