@@ -23,72 +23,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kClients = 16;
-
-int Requests() {
-    const char* count = std::getenv("PELLORA_SOAK_REQUESTS");
-    return count != nullptr ? std::max(200, std::atoi(count)) : 2000;
-}
-// A leak of even a hundred bytes a request would pass this over the measured requests.
+// A leak of even a hundred bytes a request would pass this over the measured requests;
+// under the sanitizer freed memory waits in its quarantine (capped below) before reuse.
 #if defined(PELLORA_SANITIZED)
-// Freed memory waits in the sanitizer's quarantine (capped for the server below) before reuse.
 constexpr long kResidentGrowthLimitKilobytes = 24 * 1024;
 #else
 constexpr long kResidentGrowthLimitKilobytes = 1024;
 #endif
 
-// Resident memory of a process in KiB, from /proc.
-long ResidentKilobytes(pid_t pid) {
-    std::istringstream status(ReadWholeFile("/proc/" + std::to_string(pid) + "/status"));
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
-    }
-    return -1;
-}
-
-// Processes whose parent is `pid`, zombies included.
-int ChildProcesses(pid_t pid) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string stat = ReadWholeFile(entry.path() / "stat");
-        const std::size_t close = stat.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(stat.substr(close + 2));
-        std::string state;
-        pid_t parent = 0;
-        fields >> state >> parent;
-        if (parent == pid) ++count;
-    }
-    return count;
-}
-
-// Responses compared with the date line left out.
-std::string WithoutDate(std::string response) {
-    const std::size_t at = response.find("\r\nDate: ");
-    if (at != std::string::npos) response.erase(at + 8, response.find('\n', at + 2) - at - 8);
-    return response;
-}
-
-// A page with its figures and their padding left out.
-std::string WithoutFigures(const std::string& page) {
-    std::string kept;
-    for (const char c : page) {
-        if ((c >= '0' && c <= '9') || c == ' ') {
-            if (kept.empty() || kept.back() != '#') kept += '#';
-        } else {
-            kept += c;
-        }
-    }
-    return kept;
-}
-
 struct Snapshot {
     int descriptors = 0;
     std::size_t temporaryFiles = 0;
-    int children = 0;
+    std::size_t children = 0;  // zombies included
     long residentKilobytes = 0;
 };
 
@@ -97,14 +43,30 @@ std::ostream& operator<<(std::ostream& out, const Snapshot& s) {
                << s.residentKilobytes << " KiB resident";
 }
 
+// Figures and their padding left out, for pages that show free space.
+std::string WithoutFigures(const std::string& page) {
+    std::string kept;
+    for (const char c : page) {
+        const bool figure = (c >= '0' && c <= '9') || c == ' ';
+        if (!figure || kept.empty() || kept.back() != '#') kept += figure ? '#' : c;
+    }
+    return kept;
+}
+
+std::string Post(const std::string& url, const std::string& type, const std::string& body) {
+    return "POST " + url + " HTTP/1.0\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
 class Soak : public ServerFixture {
 protected:
-    // One kind of request: how it is made for request number `id`, and whether an answer is right.
+    // One kind of request: how request number `id` is made and what its answer must be
+    // (empty: the first answer of the kind, date line aside, or figures aside).
     struct Kind {
-        const char* name;
         int weight;
         std::function<std::string(int id)> request;
-        std::function<bool(const std::string& response, int id)> check;
+        std::function<std::string(int id)> expected;
+        bool figuresAside = false;
     };
 
     void SetUp() override {
@@ -118,17 +80,14 @@ protected:
         settings.UploadOn = 1;
         settings.UploadAccessType = 0;
         settings.UploadDir.Assign("c:\\up");
-        for (const auto& [name, size] : kSizes)
-            files[name] = drive.WriteFile("files/" + name, PatternBytes(size, size));
-        drive.WriteFile("files/sub/inner.txt", "inner");
+        for (const std::size_t size : {0, 1, 4095, 4096, 102400, 3 * 1024 * 1024 + 7}) {
+            drive.WriteFile("files/" + std::to_string(size) + ".bin", PatternBytes(size, size));
+        }
         drive.WriteFile("private/secret.txt", "secret");
         drive.WriteFile("web/index.htm", "<p>index</p>");
         drive.MakeDirectory("up");
-        const std::string cgi = drive.MakeDirectory("web/cgi-bin");
-        chmod(drive
-                  .WriteFile("web/cgi-bin/query.sh",
-                             "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s' "
-                             "\"$QUERY_STRING\"\n")
+        chmod(drive.WriteFile("web/cgi-bin/query.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s' "
+                                                      "\"$QUERY_STRING\"\n")
                   .c_str(),
               0755);
         chmod(drive.WriteFile("web/cgi-bin/echo.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\ncat\n")
@@ -136,114 +95,83 @@ protected:
               0755);
         // Listings show modification times: old fixed ones keep every listing the same.
         const utimbuf old{1577836800, 1577836800};
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(drive / "files")) {
-            utime(entry.path().c_str(), &old);
-        }
+        for (const auto& entry : std::filesystem::directory_iterator(drive / "files")) utime(entry.path().c_str(), &old);
         utime((drive / "files").c_str(), &old);
     }
 
-    std::string FileBytes(const std::string& name) const {
-        return ReadWholeFile(files.at(name));
+    static Kind Fixed(int weight, const std::string& request, bool figuresAside = false) {
+        return {weight, [request](int) { return request; }, nullptr, figuresAside};
     }
 
-    // The kinds whose answers never change are compared with the first answer each gave.
-    std::vector<Kind> Kinds() {
+    std::vector<Kind> Kinds() const {
         std::vector<Kind> kinds;
-        const auto fixed = [this, &kinds](const char* name, int weight, std::string request) {
-            references[name] = WithoutDate(Request(request));
-            kinds.push_back({name, weight, [request](int) { return request; },
-                             [this, name](const std::string& response, int) {
-                                 return WithoutDate(response) == references.at(name);
-                             }});
-        };
-        for (const auto& [name, size] : kSizes) {
-            const std::string request = "GET /c/files/" + name + " HTTP/1.0\r\n\r\n";
-            const std::string bytes = FileBytes(name);
-            const bool large = size > 1000000;
-            kinds.push_back({"file", large ? 1 : 12, [request](int) { return request; },
-                             [bytes](const std::string& response, int) {
-                                 const ReplyParts parts = SplitResponse(response);
-                                 return parts.head.starts_with("HTTP/1.0 200 OK\r\n") && parts.body == bytes;
-                             }});
+        for (const std::size_t size : {0, 1, 4095, 4096, 102400, 3 * 1024 * 1024 + 7}) {
+            kinds.push_back(Fixed(size > 1000000 ? 1 : 12, "GET /c/files/" + std::to_string(size) + ".bin HTTP/1.0\r\n\r\n"));
         }
-        fixed("head", 6, "HEAD /c/files/100k.bin HTTP/1.0\r\n\r\n");
-        fixed("listing", 6, "GET /c/files/ HTTP/1.0\r\n\r\n");
-        fixed("wildcard listing", 4, "GET /c/files/*.bin HTTP/1.0\r\n\r\n");
-        fixed("redirect", 4, "GET /index.htm HTTP/1.0\r\nHost: soak\r\n\r\n");
-        fixed("not found", 4, "GET /c/files/missing.txt HTTP/1.0\r\n\r\n");
-        fixed("forbidden", 4, "GET /c/private/secret.txt HTTP/1.0\r\n\r\n");
-        fixed("bad method", 3, "PUT /c/files/1.bin HTTP/1.0\r\n\r\n");
-        fixed("malformed", 3, "GET /c/" + std::string(300, 'x') + " HTTP/1.0\r\n\r\n");
-        // The drive index shows free space, which the uploads change: compared with its
-        // figures and their padding left out.
-        const std::string index = WithoutFigures(SplitResponse(Request("GET / HTTP/1.0\r\n\r\n")).body);
-        kinds.push_back({"drive index", 4, [](int) { return std::string("GET / HTTP/1.0\r\n\r\n"); },
-                         [index](const std::string& response, int) {
-                             const ReplyParts parts = SplitResponse(response);
-                             return parts.head.starts_with("HTTP/1.0 200 OK\r\n") &&
-                                    WithoutFigures(parts.body) == index;
-                         }});
-        kinds.push_back({"cgi query", 3,
-                         [](int id) { return "GET /cgi-bin/query.sh?id=" + std::to_string(id) + " HTTP/1.0\r\n\r\n"; },
-                         [](const std::string& response, int id) {
-                             return response.starts_with("HTTP/1.0 200 OK\r\n") &&
-                                    SplitResponse(response).body == "id=" + std::to_string(id);
-                         }});
-        kinds.push_back({"cgi post", 3,
+        for (const char* url : {"/c/files/", "/c/files/*.bin", "/c/files/missing.txt", "/c/private/secret.txt"}) {
+            kinds.push_back(Fixed(5, "GET " + std::string(url) + " HTTP/1.0\r\n\r\n"));
+        }
+        kinds.push_back(Fixed(4, "HEAD /c/files/102400.bin HTTP/1.0\r\n\r\n"));
+        kinds.push_back(Fixed(4, "GET /index.htm HTTP/1.0\r\nHost: soak\r\n\r\n"));
+        kinds.push_back(Fixed(3, "PUT /c/files/1.bin HTTP/1.0\r\n\r\n"));
+        kinds.push_back(Fixed(3, "GET /c/" + std::string(300, 'x') + " HTTP/1.0\r\n\r\n"));
+        kinds.push_back(Fixed(4, "GET / HTTP/1.0\r\n\r\n", true));  // free space changes with the uploads
+        const auto body = [](int id) { return "\r\n\r\n" + std::to_string(id); };
+        kinds.push_back({3, [](int id) { return "GET /cgi-bin/query.sh?" + std::to_string(id) + " HTTP/1.0\r\n\r\n"; },
+                         body});
+        kinds.push_back({3, [](int id) { return Post("/cgi-bin/echo.sh", "text/plain", PatternBytes(id % 20000, id)); },
+                         [](int id) { return "\r\n\r\n" + PatternBytes(id % 20000, id); }});
+        kinds.push_back({1,
                          [](int id) {
-                             const std::string body = PatternBytes(id % 20000, id);
-                             return "POST /cgi-bin/echo.sh HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) +
-                                    "\r\n\r\n" + body;
+                             return Post("/@upload.exe", "multipart/form-data",
+                                         MultipartBody({TextField("dest", "c:\\up\\" + std::to_string(id) + ".bin"),
+                                                        FileField("x.bin", PatternBytes(id % 70000, id))}));
                          },
-                         [](const std::string& response, int id) {
-                             return response.starts_with("HTTP/1.0 200 OK\r\n") &&
-                                    SplitResponse(response).body == PatternBytes(id % 20000, id);
-                         }});
-        kinds.push_back({"upload", 1,
-                         [](int id) {
-                             const std::string body =
-                                 MultipartBody({TextField("dest", "c:\\up\\" + std::to_string(id) + ".bin"),
-                                                FileField("x.bin", PatternBytes(id % 70000, id))});
-                             return "POST /@upload.exe HTTP/1.0\r\nContent-Type: multipart/form-data\r\n"
-                                    "Content-Length: " +
-                                    std::to_string(body.size()) + "\r\n\r\n" + body;
-                         },
-                         [this](const std::string& response, int id) {
-                             const std::string name = std::to_string(id) + ".bin";
-                             return SplitResponse(response).body.find("<P>Stored <B>c:\\up\\" + name + "</B>") !=
-                                        std::string::npos &&
-                                    ReadWholeFile(drive / ("up/" + name)) == PatternBytes(id % 70000, id);
-                         }});
+                         [](int id) { return "<P>Stored <B>c:\\up\\" + std::to_string(id) + ".bin</B>"; }});
         return kinds;
     }
 
-    Snapshot Take() const {
-        return {server->OpenDescriptors(), server->TemporaryFiles().size(), ChildProcesses(server->Pid()),
-                ResidentKilobytes(server->Pid())};
+    // What must match: a given text found at the end (CGI) or inside (upload), or the
+    // whole answer like the first of its kind.
+    bool Right(const Kind& kind, const std::string& answer, int id, const std::string& first) const {
+        if (kind.expected) {
+            const std::string expected = kind.expected(id);
+            const bool stored = expected.starts_with("<P>");
+            return answer.starts_with("HTTP/1.0 200 OK\r\n") &&
+                   (stored ? answer.find(expected) != std::string::npos &&
+                                 ReadWholeFile(drive / ("up/" + std::to_string(id) + ".bin")) ==
+                                     PatternBytes(id % 70000, id)
+                           : answer.ends_with(expected));
+        }
+        const auto comparable = [&kind](std::string text) {
+            const std::size_t date = text.find("\r\nDate: ");
+            if (date != std::string::npos) text.erase(date, text.find('\n', date + 2) - date);
+            return kind.figuresAside ? WithoutFigures(text) : text;
+        };
+        return comparable(answer) == comparable(first);
     }
 
-    // Sends `count` requests from kClients threads, numbered from `firstId`; returns
-    // the descriptions of wrong answers.
-    std::vector<std::string> SendMixed(const std::vector<Kind>& kinds, int firstId, int count) {
+    // Sends requests numbered [from, to) from sixteen threads; returns the wrong answers.
+    std::vector<std::string> SendMixed(const std::vector<Kind>& kinds, const std::vector<std::string>& firsts, int from,
+                                       int to) const {
         int total = 0;
         for (const Kind& kind : kinds) total += kind.weight;
-        std::atomic<int> next{firstId};
+        std::atomic<int> next{from};
         std::mutex lock;
         std::vector<std::string> failures;
         std::vector<std::thread> threads;
-        for (int t = 0; t < kClients; ++t) {
+        for (unsigned t = 0; t < 16; ++t) {
             threads.emplace_back([&, t] {
-                std::mt19937 random(static_cast<unsigned>(t) + 1);
-                for (int id = next++; id < firstId + count; id = next++) {
+                std::mt19937 random(t + 1);
+                for (int id = next++; id < to; id = next++) {
                     int pick = static_cast<int>(random() % static_cast<unsigned>(total));
                     std::size_t k = 0;
                     while (pick >= kinds[k].weight) pick -= kinds[k++].weight;
-                    const std::string response = Exchange(server->Port(), kinds[k].request(id));
-                    if (!kinds[k].check(response, id)) {
-                        const std::lock_guard<std::mutex> guard(lock);
-                        failures.push_back(std::string(kinds[k].name) + " #" + std::to_string(id) + ": " +
-                                           response.substr(0, 200));
-                    }
+                    const std::string answer = Exchange(server->Port(), kinds[k].request(id));
+                    if (Right(kinds[k], answer, id, firsts[k])) continue;
+                    const std::lock_guard<std::mutex> guard(lock);
+                    failures.push_back("kind " + std::to_string(k) + " #" + std::to_string(id) + ": " +
+                                       answer.substr(0, 200));
                 }
             });
         }
@@ -251,27 +179,35 @@ protected:
         return failures;
     }
 
-    // Name and size of each file served: every size class, the block edges among them.
-    const std::vector<std::pair<std::string, std::size_t>> kSizes = {
-        {"0.bin", 0},       {"1.bin", 1},         {"4095.bin", 4095},
-        {"4096.bin", 4096}, {"100k.bin", 102400}, {"3m.bin", 3 * 1024 * 1024 + 7}};
-    std::map<std::string, std::string> files;
-    std::map<std::string, std::string> references;
+    Snapshot Take() const {
+        const std::string pid = std::to_string(server->Pid());
+        std::istringstream children(ReadWholeFile("/proc/" + pid + "/task/" + pid + "/children"));
+        std::istringstream status(ReadWholeFile("/proc/" + pid + "/status"));
+        Snapshot snapshot{server->OpenDescriptors(), server->TemporaryFiles().size(), 0, -1};
+        for (std::string word; children >> word;) ++snapshot.children;
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmRSS:")) snapshot.residentKilobytes = std::stol(line.substr(6));
+        }
+        return snapshot;
+    }
 };
 
 TEST_F(Soak, MixedRequestsFromSixteenClientsLeaveNothingBehind) {
-    const int requests = Requests();
+    const char* count = std::getenv("PELLORA_SOAK_REQUESTS");
+    const int requests = count != nullptr ? std::max(200, std::atoi(count)) : 2000;
     const int warmUp = requests / 20;
     StartServer();
     const int idleDescriptors = server->OpenDescriptors();
     const std::vector<Kind> kinds = Kinds();
+    std::vector<std::string> firsts;
+    for (const Kind& kind : kinds) firsts.push_back(kind.expected ? "" : Request(kind.request(0)));
     // A first round lets the server reach its working size before it is measured.
-    std::vector<std::string> failures = SendMixed(kinds, 0, warmUp);
+    std::vector<std::string> failures = SendMixed(kinds, firsts, 0, warmUp);
     // A client has its whole answer a moment before the server closes its side.
     ASSERT_TRUE(server->WaitForDescriptors(idleDescriptors, 5s));
     const Snapshot before = Take();
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<std::string> later = SendMixed(kinds, warmUp, requests - warmUp);
+    const std::vector<std::string> later = SendMixed(kinds, firsts, warmUp, requests);
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     failures.insert(failures.end(), later.begin(), later.end());
 
@@ -280,9 +216,10 @@ TEST_F(Soak, MixedRequestsFromSixteenClientsLeaveNothingBehind) {
     std::cout << "soak: " << requests << " requests (" << requests - warmUp << " measured in " << seconds
               << " s); before: " << before << "; after: " << after << "\n";
     EXPECT_EQ(failures.size(), 0u) << failures.front();
+    EXPECT_TRUE(firsts[0].starts_with("HTTP/1.0 200 OK\r\n") && firsts[5].ends_with(PatternBytes(3145735, 3145735)));
     EXPECT_EQ(after.descriptors, before.descriptors);
     EXPECT_EQ(after.temporaryFiles, 0u);
-    EXPECT_EQ(after.children, 0);
+    EXPECT_EQ(after.children, 0u);
     EXPECT_LT(after.residentKilobytes - before.residentKilobytes, kResidentGrowthLimitKilobytes);
 }
 
