@@ -48,9 +48,7 @@ protected:
         std::vector<RawClient> clients;
         for (int i = 0; i < count; ++i) {
             clients.emplace_back(server->Port());
-            for (int tries = 0; tries < 500 && server->OpenDescriptors() < baseline + i + 1; ++tries) {
-                std::this_thread::sleep_for(10ms);
-            }
+            Eventually([&] { return server->OpenDescriptors() >= baseline + i + 1; });
         }
         return clients;
     }

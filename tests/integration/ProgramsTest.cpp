@@ -194,7 +194,7 @@ TEST_F(Programs, ProgramsRunAlongsideOthersAndEndWithTheirClientOrTheServer) {
         std::filesystem::remove(pids);
         auto client = std::make_unique<RawClient>(server->Port());
         client->Send("GET /cgi-bin/forever.sh?x HTTP/1.0\r\n\r\n");
-        for (int i = 0; i < 500 && ReadWholeFile(pids).empty(); ++i) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(Eventually([&] { return !ReadWholeFile(pids).empty(); }));
         std::istringstream numbers(ReadWholeFile(pids));
         pid_t program = 0;
         pid_t grandchild = 0;

@@ -86,8 +86,10 @@ protected:
         drive.WriteFile("private/secret.txt", "secret");
         drive.WriteFile("web/index.htm", "<p>index</p>");
         drive.MakeDirectory("up");
-        chmod(drive.WriteFile("web/cgi-bin/query.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s' "
-                                                      "\"$QUERY_STRING\"\n")
+        chmod(drive
+                  .WriteFile("web/cgi-bin/query.sh",
+                             "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n%s' "
+                             "\"$QUERY_STRING\"\n")
                   .c_str(),
               0755);
         chmod(drive.WriteFile("web/cgi-bin/echo.sh", "#!/bin/sh\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\ncat\n")
@@ -95,7 +97,8 @@ protected:
               0755);
         // Listings show modification times: old fixed ones keep every listing the same.
         const utimbuf old{1577836800, 1577836800};
-        for (const auto& entry : std::filesystem::directory_iterator(drive / "files")) utime(entry.path().c_str(), &old);
+        for (const auto& entry : std::filesystem::directory_iterator(drive / "files"))
+            utime(entry.path().c_str(), &old);
         utime((drive / "files").c_str(), &old);
     }
 
@@ -106,7 +109,8 @@ protected:
     std::vector<Kind> Kinds() const {
         std::vector<Kind> kinds;
         for (const std::size_t size : {0, 1, 4095, 4096, 102400, 3 * 1024 * 1024 + 7}) {
-            kinds.push_back(Fixed(size > 1000000 ? 1 : 12, "GET /c/files/" + std::to_string(size) + ".bin HTTP/1.0\r\n\r\n"));
+            kinds.push_back(
+                Fixed(size > 1000000 ? 1 : 12, "GET /c/files/" + std::to_string(size) + ".bin HTTP/1.0\r\n\r\n"));
         }
         for (const char* url : {"/c/files/", "/c/files/*.bin", "/c/files/missing.txt", "/c/private/secret.txt"}) {
             kinds.push_back(Fixed(5, "GET " + std::string(url) + " HTTP/1.0\r\n\r\n"));
@@ -117,8 +121,8 @@ protected:
         kinds.push_back(Fixed(3, "GET /c/" + std::string(300, 'x') + " HTTP/1.0\r\n\r\n"));
         kinds.push_back(Fixed(4, "GET / HTTP/1.0\r\n\r\n", true));  // free space changes with the uploads
         const auto body = [](int id) { return "\r\n\r\n" + std::to_string(id); };
-        kinds.push_back({3, [](int id) { return "GET /cgi-bin/query.sh?" + std::to_string(id) + " HTTP/1.0\r\n\r\n"; },
-                         body});
+        kinds.push_back(
+            {3, [](int id) { return "GET /cgi-bin/query.sh?" + std::to_string(id) + " HTTP/1.0\r\n\r\n"; }, body});
         kinds.push_back({3, [](int id) { return Post("/cgi-bin/echo.sh", "text/plain", PatternBytes(id % 20000, id)); },
                          [](int id) { return "\r\n\r\n" + PatternBytes(id % 20000, id); }});
         kinds.push_back({1,

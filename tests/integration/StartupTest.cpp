@@ -127,8 +127,7 @@ TEST_F(Startup, SigintStopsListeningClosesClientsAndLeavesNothing) {
     StartServer();
     RawClient waiting(server->Port());
     waiting.Send("POST /cgi-bin/x HTTP/1.0\r\nContent-Length: 10\r\n\r\nabc");
-    for (int i = 0; i < 500 && server->TemporaryFiles().empty(); ++i) std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(server->TemporaryFiles().size(), 1u) << "the body file is being written";
+    ASSERT_TRUE(Eventually([&] { return server->TemporaryFiles().size() == 1; })) << "the body file is being written";
     kill(server->Pid(), SIGINT);
     EXPECT_TRUE(waiting.ClosedByServer(5s));
     EXPECT_EQ(server->Stop(), 0);
@@ -279,9 +278,9 @@ TEST_F(Startup, RequestsFinishedInOnePassAreLoggedInSlotOrder) {
     StartServer();
     const int idle = server->OpenDescriptors();
     RawClient first(server->Port());
-    for (int i = 0; i < 500 && server->OpenDescriptors() < idle + 1; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(Eventually([&] { return server->OpenDescriptors() == idle + 1; }));
     RawClient second(server->Port());
-    for (int i = 0; i < 500 && server->OpenDescriptors() < idle + 2; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(Eventually([&] { return server->OpenDescriptors() == idle + 2; }));
     ASSERT_TRUE(server->Pause());
     second.Send("GET /c/b.txt HTTP/1.0\r\n\r\n");
     std::this_thread::sleep_for(50ms);

@@ -80,14 +80,12 @@ protected:
         ChildSetup trace;
         trace.argv = {"strace", "-qq", "-f", "-o", TracePath(), "-p", pid};
         tracer_ = StartChild(trace);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < deadline && !ProcessGone(tracer_)) {
+        const auto traced = [&pid] {
             const std::string status = ReadWholeFile("/proc/" + pid + "/status");
             const std::size_t at = status.find("TracerPid:");
-            if (at != std::string::npos && std::atoi(status.c_str() + at + 10) != 0) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+            return at != std::string::npos && std::atoi(status.c_str() + at + 10) != 0;
+        };
+        return Eventually([&] { return traced() || ProcessGone(tracer_); }, 10s) && traced();
     }
 
     // Stops tracing and gives every call traced, by connection.

@@ -72,10 +72,11 @@ bool ProcessGone(pid_t pid) {
     return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
 }
 
-bool WaitUntilGone(pid_t pid) {
-    for (int i = 0; i < 500; ++i) {
-        if (ProcessGone(pid)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return false;
 }

@@ -2,6 +2,8 @@
 // Child processes a test starts and watches.
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,7 +28,12 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
                       const std::string& inputFile);
 
+// Whether `condition` holds, asked every few milliseconds until `limit` has passed.
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(5));
+
 // Whether a process has ended: gone, or a zombie its parent has not reaped yet.
 bool ProcessGone(pid_t pid);
 // Waits up to five seconds for that.
-bool WaitUntilGone(pid_t pid);
+inline bool WaitUntilGone(pid_t pid) {
+    return Eventually([pid] { return ProcessGone(pid); });
+}

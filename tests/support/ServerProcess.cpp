@@ -1,14 +1,10 @@
 #include "tests/support/ServerProcess.h"
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
-#include <thread>
 
 #include "config/OptionsFile.h"
 
@@ -57,35 +53,24 @@ bool ServerProcess::StartAndWaitFor(const std::string& text) {
     return WaitForOutput(text, std::chrono::seconds(10));
 }
 
+bool ServerProcess::Reaped() {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    pid_ = -1;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+}
+
 bool ServerProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Stdout().find(text) != std::string::npos) return true;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            // A run that ends by itself may have written the text just before.
-            return Stdout().find(text) != std::string::npos;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    const auto written = [&] { return Stdout().find(text) != std::string::npos; };
+    // A run that ends by itself may have written the text just before.
+    return Eventually([&] { return written() || Reaped(); }, limit) && written();
 }
 
 int ServerProcess::Stop() {
     if (pid_ <= 0) return exitStatus_;
     kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
+    return Eventually([this] { return Reaped(); }, std::chrono::seconds(10)) ? exitStatus_ : -1;
 }
 
 std::string ServerProcess::Stdout() const {
@@ -95,24 +80,13 @@ std::string ServerProcess::Stderr() const {
     return ReadWholeFile(home_ / "stderr.txt");
 }
 
-namespace {
-
-char ProcessState(pid_t pid) {
-    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
-    const std::size_t end = stat.rfind(')');
-    return end != std::string::npos && end + 2 < stat.size() ? stat[end + 2] : '?';
-}
-
-}  // namespace
-
 bool ServerProcess::Pause() const {
-    if (kill(pid_, SIGSTOP) != 0) return false;
-    for (int i = 0; i < 2000; ++i) {
-        const char state = ProcessState(pid_);
-        if (state == 'T' || state == 't') return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return kill(pid_, SIGSTOP) == 0 && Eventually([this] {
+               const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid_) + "/stat");
+               const std::size_t end = stat.rfind(')');
+               return end != std::string::npos && end + 2 < stat.size() &&
+                      (stat[end + 2] == 'T' || stat[end + 2] == 't');
+           });
 }
 
 bool ServerProcess::Resume() const {
@@ -128,10 +102,5 @@ std::vector<std::string> ServerProcess::TemporaryFiles() const {
 }
 
 bool ServerProcess::WaitForDescriptors(int count, std::chrono::milliseconds limit) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (OpenDescriptors() <= count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return Eventually([&] { return OpenDescriptors() <= count; }, limit);
 }

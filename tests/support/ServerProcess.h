@@ -61,6 +61,8 @@ public:
 
 private:
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit);
+    // Whether the run has ended; its status is then kept.
+    bool Reaped();
 
     TestDirectory home_;
     ServerSettings settings_;
