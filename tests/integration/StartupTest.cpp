@@ -23,23 +23,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    for (std::size_t start = 0, at; start <= line.size(); start = at + 2) {
-        at = line.find(", ", start);
-        if (at == std::string::npos) at = line.size();
-        fields.push_back(line.substr(start, at - start));
+// The pieces of `text` between separators; a trailing piece only when not empty.
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> pieces;
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + separator.size()) {
+        end = std::min(text.find(separator, start), text.size());
+        pieces.push_back(text.substr(start, end - start));
     }
-    return fields;
+    return pieces;
 }
 
 std::vector<std::string> LogLines(const std::string& path) {
-    const std::string text = ReadWholeFile(path);
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
+    return Split(ReadWholeFile(path), "\r\n");
 }
 
 class Startup : public ServerFixture {
@@ -247,7 +242,7 @@ TEST_F(Startup, EveryFinishedRequestAddsOneLineOfThirteenFieldsToTheLog) {
     const std::string date =
         std::to_string(local.tm_mon + 1) + "/" + std::to_string(local.tm_mday) + "/" + std::to_string(local.tm_year);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::vector<std::string> f = Fields(lines[i]);
+        const std::vector<std::string> f = Split(lines[i], ", ");
         ASSERT_EQ(f.size(), 13u) << lines[i];
         EXPECT_EQ(f[0] + f[1] + f[5], "127.0.0.1-127.0.0.1") << lines[i];
         EXPECT_EQ(f[2], date) << lines[i];

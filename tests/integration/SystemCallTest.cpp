@@ -27,29 +27,20 @@ struct Call {
 };
 using Calls = std::vector<Call>;
 
-// strace's lines, one call each: "name(arguments) = result ...", perhaps after a pid.
-Calls ParseTrace(const std::string& text) {
-    Calls calls;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
+// strace's lines, one call each ("name(arguments) = result", perhaps after a pid),
+// grouped by connection: from the accept of a client to the close of its socket.
+std::vector<Calls> ByConnection(const std::string& trace) {
+    std::vector<Calls> connections;
+    std::istringstream lines(trace);
+    int client = -1;
+    for (std::string line; std::getline(lines, line);) {
         const std::size_t start = line.find_first_not_of("0123456789 ");
         const std::size_t open = line.find('(', start);
         const std::size_t equals = line.rfind(" = ");  // strace pads the result to a column
         const std::size_t close = equals == std::string::npos ? equals : line.find_last_not_of(' ', equals);
         if (open == std::string::npos || close == std::string::npos || close < open || line[close] != ')') continue;
-        const std::string name = line.substr(start, open - start);
-        if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos) continue;
-        calls.push_back({name, std::atoi(line.c_str() + open + 1), std::atoll(line.c_str() + equals + 3)});
-    }
-    return calls;
-}
-
-// The calls of each connection, from the accept of a client to the close of its socket.
-std::vector<Calls> ByConnection(const Calls& calls) {
-    std::vector<Calls> connections;
-    int client = -1;
-    for (const Call& call : calls) {
+        const Call call{line.substr(start, open - start), std::atoi(line.c_str() + open + 1),
+                        std::atoll(line.c_str() + equals + 3)};
         if (client < 0 && call.name == "accept4" && call.result >= 0) {
             client = static_cast<int>(call.result);
             connections.emplace_back();
@@ -59,12 +50,6 @@ std::vector<Calls> ByConnection(const Calls& calls) {
         if (call.name == "close" && call.descriptor == client) client = -1;
     }
     return connections;
-}
-
-std::string Names(const Calls& calls) {
-    std::string names;
-    for (const Call& call : calls) names += call.name + " ";
-    return names;
 }
 
 class SystemCalls : public ServerFixture {
@@ -93,7 +78,7 @@ protected:
         kill(tracer_, SIGINT);
         waitpid(tracer_, nullptr, 0);
         tracer_ = -1;
-        return ByConnection(ParseTrace(ReadWholeFile(TracePath())));
+        return ByConnection(ReadWholeFile(TracePath()));
     }
 
     // One GET whose bytes are all there before the server takes the connection, so
@@ -130,13 +115,16 @@ TEST_F(SystemCalls, SmallFilesTakeFewCallsAndLargeOnesGoOutAPieceAtATime) {
 
     // The header and the first 4,095 bytes go in one send, the last byte on its own;
     // one read of the file for that piece, and no seeking.
-    const Calls& first = connections[0];
-    EXPECT_LE(first.size(), kMostCallsPerRequest) << Names(first);
     std::map<std::string, int> counts;
-    for (const Call& call : first) ++counts[call.name];
-    EXPECT_EQ(counts["sendto"] + counts["sendmsg"] + counts["write"] + counts["writev"], 1) << Names(first);
-    EXPECT_EQ(counts["read"], 1) << Names(first);
-    EXPECT_EQ(counts["lseek"], 0) << Names(first);
+    std::string names;
+    for (const Call& call : connections[0]) {
+        names += call.name + " ";
+        ++counts[call.name];
+    }
+    EXPECT_LE(connections[0].size(), kMostCallsPerRequest) << names;
+    EXPECT_EQ(counts["sendto"] + counts["sendmsg"] + counts["write"] + counts["writev"], 1) << names;
+    EXPECT_EQ(counts["read"], 1) << names;
+    EXPECT_EQ(counts["lseek"], 0) << names;
 
     const int client = static_cast<int>(connections[1].front().result);
     std::size_t fileBytes = 0;
