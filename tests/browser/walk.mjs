@@ -45,18 +45,15 @@ function makeDrive() {
 
 // The demo's options file with this walk's answers; the reader takes the lines in order,
 // so the demo keeps the key list current.
-function writeOptions(port) {
-  const wanted = { Port: port, RootOption: 0, DirOption: 0, UseTable: 1, IpOption: 0, DirAccessOption: 0,
-    LogOption: 1, LogFile: 'C:\\access.log', UploadOn: 1, UploadAccessType: 1, IncludeUploadLink: 1 };
-  const lines = fs.readFileSync(path.join(repo, 'demo', 'demo.opt'), 'latin1').split('\r\n').map((line) => {
-    const key = line.slice(0, line.indexOf(':'));
-    if (!(key in wanted)) return line;
-    const value = wanted[key];
-    delete wanted[key];
-    return `${key}:${value}`;
-  });
-  if (Object.keys(wanted).length) fail(`demo/demo.opt has no ${Object.keys(wanted)} line to set`);
-  return lines;
+function optionsText(port) {
+  let text = fs.readFileSync(path.join(repo, 'demo', 'demo.opt'), 'latin1');
+  for (const [key, value] of Object.entries({ Port: port, RootOption: 0, DirOption: 0, UseTable: 1, IpOption: 0,
+    DirAccessOption: 0, LogOption: 1, LogFile: 'C:\\access.log', UploadOn: 1, UploadAccessType: 1, IncludeUploadLink: 1 })) {
+    const line = new RegExp(`^${key}:.*$`, 'm');
+    if (!line.test(text)) fail(`demo/demo.opt has no ${key} line to set`);
+    text = text.replace(line, `${key}:${value}`);
+  }
+  return text;
 }
 
 async function startServer() {
@@ -65,7 +62,7 @@ async function startServer() {
   const { port } = probe.address();
   await new Promise((resolve) => probe.close(resolve));
   const options = path.join(root, 'walk.opt');
-  fs.writeFileSync(options, writeOptions(port).join('\r\n'), 'latin1');
+  fs.writeFileSync(options, optionsText(port), 'latin1');
   child = spawn(binary, [options], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env,
     PELLORA_DRIVES: `C=${drive}`, PELLORA_HEADLESS: '1', TMPDIR: path.join(root, 'tmp'),
     XDG_CONFIG_HOME: path.join(root, 'config'), HOME: path.join(root, 'home') } });
