@@ -27,14 +27,13 @@ for number in $(seq 90 140); do
 done
 [ -n "$display" ] || fail "no Xvfb display could be started"
 
-# case, display, program, what it says on standard error when headless (;-separated)
+# case, display, program, what it says on standard error when headless
 while read -r name on program said; do
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   sed -e "s/^Port:[0-9]*/Port:$port/" -e 's/^RootOption:[0-9]*/RootOption:0/' "$(dirname "$0")/../../demo/demo.opt" > "$work/test.opt"
   DISPLAY=$on XDG_RUNTIME_DIR="$work/runtime" PELLORA_DRIVES="C=$work/drive" XDG_CONFIG_HOME="$work/config" \
     TMPDIR="$work/tmp" "$program" "$work/test.opt" > "$work/$name.out" 2> "$work/$name.err" &
-  server=$!
-  pids+=("$server")
+  server=$!; pids+=("$server")
   wait_for 20 sh -c "[ \"\$(curl -s --max-time 5 http://127.0.0.1:$port/c/hello.txt)\" = 'hello from the desktop' ]" ||
     fail "$name: the file was not served"
   if [ "$said" = "-" ]; then
@@ -46,19 +45,16 @@ while read -r name on program said; do
     [ "$ticks" -le 2 ] || fail "the idle desktop program used $ticks clock ticks in 2 s"
     [ ! -s "$work/$name.out" ] || fail "the desktop program printed on standard output as if headless"
   else
-    IFS=';' read -ra phrases <<< "$said"
-    for phrase in "${phrases[@]}"; do grep -q "$phrase" "$work/$name.err" || fail "$name: no word that '$phrase'"; done
+    grep -qz "$said" "$work/$name.err" || fail "$name: standard error does not say '$said'"
     grep -q "Pellora \[Port:$port\]" "$work/$name.out" || fail "$name: no headless title"
   fi
   kill -TERM "$server"
-  rc=0
-  wait "$server" || rc=$?
-  [ "$rc" -eq 0 ] || fail "$name: exit code $rc after the Exit command"
+  wait "$server" || fail "$name: exit code $? after the Exit command"
   [ -z "$(ls -A "$work/tmp")" ] || fail "$name: temporary files left behind"
   ! DISPLAY=$display xwininfo -root -tree | grep -q '"Pellora' || fail "$name: the window outlived the program"
 done << EOF
 window $display $binary -
-no-display :$((${display#:} + 1000)) $binary running without a window;could not connect to display
+no-display :$((${display#:} + 1000)) $binary could not connect to display.*running without a window
 no-module $display $work/alone/pellora desktop module could not be loaded
 EOF
 echo "PASS the window under Xvfb, a request served, a clean exit; headless without a display or module"

@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
 
     int ends[2];
     FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) == 0);
-    const int serverEnd = ends[0];
-    const int peer = ends[1];
+    const auto [serverEnd, peer] = ends;
     {
         Server server;
         FUZZ_CHECK(server.AddConnection(std::make_unique<Connection>(platform::Socket(serverEnd), "127.0.0.1", 0)));

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # tools/package.sh makes the two Debian packages of a build: lintian finds no error in
 # them, they hold exactly the expected layout and no maintainer scripts, the headless
-# package needs no Qt library (its dependencies computed from its binaries) and, unpacked
-# alone, links no Qt; the desktop package needs Qt and the first.
+# package needs no Qt library (its dependencies computed from its binaries, so its
+# program links none) and the desktop package needs Qt and the first.
 #   debian-packages.sh <build-dir> <source-dir>
 set -euo pipefail
 source_dir=$2
@@ -14,13 +14,12 @@ bash "$source_dir/tools/package.sh" "$work/debs" "$1" > "$work/package.out" 2>&1
 version=$(sed -n 's/^project(Pellora VERSION \([0-9.]*\) .*/\1/p' "$source_dir/CMakeLists.txt")
 deb() { echo "$work/debs/${1}_${version}_$(dpkg --print-architecture).deb"; }
 lintian --fail-on error "$(deb pellora)" "$(deb pellora-desktop)" > "$work/lintian.out" 2>&1 || { cat "$work/lintian.out"; fail "lintian found errors"; }
-grep '^W:' "$work/lintian.out" || true
 
 for package in pellora pellora-desktop; do
-  # Mode, path and link target of every file and link; directories follow from them.
+  # Mode, path and link target of every file and link, as the .contents files list them; directories follow.
   dpkg-deb -c "$(deb $package)" | awk '$1 !~ /^d/ { $2 = $3 = $4 = $5 = ""; print }' | tr -s ' ' > "$work/$package.built"
   # Beside the listed files, every help page and directory image of the sources.
-  { grep -v '^#' "$(dirname "$0")/$package.contents"; [ $package = pellora-desktop ] ||
+  { cat "$(dirname "$0")/$package.contents"; [ $package = pellora-desktop ] ||
     for file in "$source_dir"/resources/{help,images}/*; do echo "-rw-r--r-- ./usr/share/pellora/${file#"$source_dir"/resources/}"; done; } |
     sort > "$work/$package.expected"
   diff "$work/$package.expected" <(sort "$work/$package.built") ||
@@ -37,8 +36,4 @@ desktop_depends=$(dpkg-deb -f "$(deb pellora-desktop)" Depends)
 [[ "${server_depends,,}" != *qt* ]] || fail "the headless package depends on Qt: $server_depends"
 [[ "$desktop_depends" == *"pellora (= $version)"* && "$desktop_depends" == *"libqt6widgets6 (>="* ]] ||
   fail "pellora-desktop does not depend on pellora $version and Qt's widgets: $desktop_depends"
-
-# Its program, stripped, links no Qt either.
-dpkg-deb -x "$(deb pellora)" "$work/root"
-! objdump -p "$work/root/usr/lib/pellora/pellora" | grep NEEDED | grep -qi qt || fail "the program itself links Qt"
 echo "PASS pellora and pellora-desktop built, lintian clean, laid out as expected, the headless one without Qt"

