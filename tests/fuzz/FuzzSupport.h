@@ -1,28 +1,27 @@
 #pragma once
-// What the fuzz targets share: a failed check aborts (libFuzzer keeps the input), and
-// an input may be cut into the pieces a client sends one after another.
+// What the fuzz targets share: a failed check aborts (libFuzzer keeps the input), an input
+// may be cut into the pieces a client sends one after another, and a directory of the
+// run's own holds drive C (c/) and the temporary files (tmp/).
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
+#include "platform/DriveTable.h"
+#include "tests/support/TestDirectory.h"
+
+[[noreturn]] inline void CheckFailed(const char* file, int line, const char* condition) {
+    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
+    std::abort();
+}
+#define FUZZ_CHECK(condition) ((condition) ? void() : CheckFailed(__FILE__, __LINE__, #condition))
 
 // A line "=8<=" between pieces; an input without one is one piece.
 inline std::vector<std::string_view> SplitPieces(std::string_view data) {
     constexpr std::string_view kCut = "\n=8<=\n";
     std::vector<std::string_view> pieces;
-    for (;;) {
-        const std::size_t at = data.find(kCut);
-        if (at == std::string_view::npos) break;
+    for (std::size_t at; (at = data.find(kCut)) != std::string_view::npos; data.remove_prefix(at + kCut.size())) {
         pieces.push_back(data.substr(0, at));
-        data.remove_prefix(at + kCut.size());
     }
     pieces.push_back(data);
     return pieces;
@@ -30,4 +29,22 @@ inline std::vector<std::string_view> SplitPieces(std::string_view data) {
 
 inline std::string_view AsView(const unsigned char* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
+}
+
+// The run's directory, with `prepare(home)` done once before drive C is mapped onto it.
+template <typename Prepare>
+const TestDirectory& Home(Prepare prepare) {
+    static TestDirectory home;
+    static const bool ready = [&] {
+        home.MakeDirectory("c");
+        prepare(home);
+        platform::SetDriveTable(platform::DriveTable::Parse("C=" + home / "c").value());
+        return setenv("TMPDIR", home.MakeDirectory("tmp").c_str(), 1) == 0;
+    }();
+    FUZZ_CHECK(ready);
+    return home;
+}
+
+inline bool NoTemporaryFiles(const TestDirectory& home) {
+    return TestDirectory::List(home / "tmp").empty();
 }

@@ -1,21 +1,15 @@
-// The per-user store: its text reader, and the settings read from a real store file
-// in a directory of its own. A store that was taken in is written out and read back to
-// the same tree; settings read from it are saved and loaded back unchanged.
-#include <cstdlib>
-
+// The per-user store: a store its text reader took in is written out and read back to
+// the same tree, and settings read from it as the store on disk are saved and loaded
+// back unchanged.
 #include "config/OptionsFile.h"
 #include "config/RegistryStore.h"
 #include "platform/UserStoreText.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/support/TestDirectory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    static TestDirectory home;
-    static const bool once = [] {
-        home.MakeDirectory("config/pellora");
-        return setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1) == 0;
-    }();
-    FUZZ_CHECK(once);
+    static const TestDirectory& home = Home([](const TestDirectory& home) {
+        FUZZ_CHECK(setenv("XDG_CONFIG_HOME", home.MakeDirectory("config").c_str(), 1) == 0);
+    });
     const std::string_view text = AsView(data, size);
     const std::optional<platform::StoreKeyNode> tree = platform::ParseStore(text);
     if (!tree) return 0;
@@ -23,13 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const std::optional<platform::StoreKeyNode> again = platform::ParseStore(formatted);
     FUZZ_CHECK(again && platform::FormatStore(*again) == formatted);
 
-    // The same text as the store on disk.
     home.WriteFile("config/pellora/settings.store", text);
     ServerSettings loaded;
     LoadSettingsFromRegistry(loaded);
     SaveSettingsToRegistry(loaded);
     ServerSettings reloaded;
-    FUZZ_CHECK(LoadSettingsFromRegistry(reloaded) == 0);
-    FUZZ_CHECK(FormatOptionsFile(reloaded) == FormatOptionsFile(loaded));
+    FUZZ_CHECK(LoadSettingsFromRegistry(reloaded) == 0 && FormatOptionsFile(reloaded) == FormatOptionsFile(loaded));
     return 0;
 }
