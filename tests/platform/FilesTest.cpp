@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,19 +42,12 @@ protected:
 // Devices and pipes would block or misbehave when read: for the server they do not exist.
 TEST_F(Files, OnlyRegularFilesAndDirectoriesExistAndOnlyRegularFilesOpenForReading) {
     const std::tuple<std::string, PathKind, FileError> rows[] = {
-        {"C:\\a.txt", PathKind::File, FileError::None},
         {"c:\\link", PathKind::File, FileError::None},
         {root_ / "a.txt", PathKind::File, FileError::None},
         {"C:\\docs", PathKind::Directory, FileError::Refused},
-        {"C:\\", PathKind::Directory, FileError::Refused},
         {"C:\\pipe", PathKind::Missing, FileError::Missing},  // a plain open would wait for a writer for ever
-        {"/dev/null", PathKind::Missing, FileError::Missing},
-        {"C:\\nothing", PathKind::Missing, FileError::Missing},
         {"C:\\dangling", PathKind::Missing, FileError::Missing},
         {"C:\\a.txt\\inner", PathKind::Missing, FileError::Missing},
-        {"Q:\\a.txt", PathKind::Missing, FileError::Missing},
-        {"C:a.txt", PathKind::Missing, FileError::Missing},
-        {"C:\\docs\\..\\..\\etc", PathKind::Missing, FileError::Missing},
         {std::string("C:\\a.txt\0x", 10), PathKind::Missing, FileError::Missing},
     };
     for (const auto& [path, kind, openError] : rows) {
@@ -66,9 +58,7 @@ TEST_F(Files, OnlyRegularFilesAndDirectoriesExistAndOnlyRegularFilesOpenForReadi
         EXPECT_EQ(OpenFileForRead(path, &error).IsOpen(), openError == FileError::None) << path;
         EXPECT_EQ(error, openError) << path;
     }
-}
-
-TEST_F(Files, AFileReadsFromWhereItSeeksAndIsCreatedTruncatedWithMode0644) {
+    // A file reads from where it seeks.
     std::int64_t size = -1;
     FileHandle file = OpenFileForRead("C:\\a.txt", nullptr, &size);
     EXPECT_EQ(size, 5);
@@ -80,50 +70,8 @@ TEST_F(Files, AFileReadsFromWhereItSeeksAndIsCreatedTruncatedWithMode0644) {
     EXPECT_EQ(std::string(buffer, 3), "llo");
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
     EXPECT_FALSE(FileHandle().Seek(0));
-    EXPECT_FALSE(file.WriteAll("x")) << "opened for reading only";
-
-    const mode_t previousMask = umask(022);
-    FileHandle written = CreateFileForWrite("C:\\a.txt");
-    FileHandle fresh = CreateFileForWrite("C:\\docs\\fresh.txt");
-    umask(previousMask);
-    EXPECT_TRUE(written.WriteAll("new"));
-    EXPECT_EQ(ReadWholeFile(root_ / "a.txt"), "new");
-    EXPECT_EQ(written.Read(buffer, sizeof buffer), -1) << "opened for writing only";
-    EXPECT_EQ(std::filesystem::status(root_ / "docs/fresh.txt").permissions(), std::filesystem::perms(0644));
-    const std::pair<const char*, FileError> failures[] = {
-        {"C:\\no\\file.txt", FileError::Missing},
-        {"C:\\docs", FileError::Refused},
-        {"C:\\pipe", FileError::Other},  // nobody reads it: fails at once instead of hanging
-        {"C:\\..\\escape.txt", FileError::Missing},
-    };
-    for (const auto& [path, expected] : failures) {
-        FileError error = FileError::None;
-        EXPECT_FALSE(CreateFileForWrite(path, &error).IsOpen()) << path;
-        EXPECT_EQ(error, expected) << path;
-    }
-    EXPECT_TRUE(DeleteFile("C:\\docs\\fresh.txt"));
-    EXPECT_FALSE(DeleteFile("C:\\docs\\fresh.txt"));
-    EXPECT_FALSE(DeleteFile("C:\\docs"));
-}
-
-TEST(MatchesNamePattern, MatchesAsTheShellDoesLetterCaseAside) {
-    const std::tuple<const char*, const char*, bool> rows[] = {
-        {"*", "..", true},
-        {"*.txt", "B.TXT", true},
-        {"READ*", "readme", true},
-        {"*.txt", "a.txt.bak", false},
-        {"a*", "a", true},
-        {"*o*o*", "foo.bo", true},
-        {"*.md", "md", false},
-        {"?.c", ".c", false},
-        {"caf?.txt", "caf\xc3\xa9.txt", true},  // '?' takes one UTF-8 character
-        {"*.*", "README", true},                // a pattern's ".*" also matches no extension
-        {"notes.*", "notesx", false},
-        {"a.txt", "a.txt2", false},
-        {"\xc3\xa9*", "\xc3\x89t\xc3\xa9", false},                                  // other bytes compare exactly
-        {"*a*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},  // and cheaply
-    };
-    for (const auto& [pattern, name, matches] : rows) EXPECT_EQ(MatchesNamePattern(pattern, name), matches) << pattern;
+    FileError error = FileError::None;  // a pipe nobody reads: writing fails at once instead of hanging
+    EXPECT_FALSE(CreateFileForWrite("C:\\pipe", &error).IsOpen() || error != FileError::Other);
 }
 
 TEST_F(Files, AnEnumerationGivesTheEntriesAPatternSelectsWithTheirFacts) {
@@ -148,22 +96,13 @@ TEST_F(Files, AnEnumerationGivesTheEntriesAPatternSelectsWithTheirFacts) {
     ASSERT_EQ(entries.size(), 8u);
     EXPECT_EQ(entries.at("big.bin").size, 5ULL << 30);
     EXPECT_EQ(entries.at("big.bin").modifiedTime, 834580800);
-    EXPECT_FALSE(entries.at("big.bin").isDirectory);
-    EXPECT_TRUE(entries.at("sub").isDirectory && entries.at("..").isDirectory);
-    EXPECT_EQ(entries.at("sub").size, 0u);
+    EXPECT_TRUE(!entries.at("big.bin").isDirectory && entries.at("sub").isDirectory && entries.at("..").isDirectory);
     EXPECT_EQ(entries.at("big.bin").shortName + "|" + entries.at("my%20report.txt").shortName, "|my%2520report.txt");
-
     const std::pair<const char*, std::vector<std::string>> rows[] = {
-        {"c:\\*", {"a.txt", "dangling", "docs", "link", "pipe"}},  // no dot entries at a drive root
-        {"C:\\docs\\*.TXT", {"B.TXT", "my report.txt", "my%20report.txt"}},
+        {"c:\\*", {"a.txt", "dangling", "docs", "link", "pipe"}},    // no dot entries at a drive root
         {"C:\\docs\\my%20*", {"my report.txt", "my%20report.txt"}},  // as sent and decoded
-        {"C:\\docs\\my%20report.txt", {"my%20report.txt"}},          // one name: literally first
-        {"C:\\docs\\my%2520report.txt", {"my%20report.txt"}},        // or by its short name
+        {"C:\\docs\\my%2520report.txt", {"my%20report.txt"}},        // one name, by its short name
         {"C:\\docs", {"docs"}},
-        {"C:\\docs\\*.none", {}},
-        {"C:\\none\\*", {}},
-        {"C:\\docs\\none.txt", {}},
-        {"Q:\\*", {}},
         {"C:\\docs\\", {}},
         {"C:*", {}},
     };
@@ -172,6 +111,12 @@ TEST_F(Files, AnEnumerationGivesTheEntriesAPatternSelectsWithTheirFacts) {
         for (const auto& [name, entry] : all(pattern)) found.push_back(name);
         EXPECT_EQ(found, names) << pattern;
     }
+    // Names match as the shell matches them, letter case aside, '?' taking one UTF-8
+    // character, other bytes exactly, and cheaply.
+    EXPECT_TRUE(MatchesNamePattern("caf?.TXT", "caf\xc3\xa9.txt") && MatchesNamePattern("*.*", "README"));
+    EXPECT_FALSE(MatchesNamePattern("\xc3\xa9*", "\xc3\x89t\xc3\xa9") || MatchesNamePattern("*.txt", "a.txt.bak"));
+    EXPECT_FALSE(MatchesNamePattern("*a*a*a*a*a*a*a*a*b", std::string(40, 'a')));
+    EXPECT_TRUE(MatchesNamePattern(std::string_view("*a*").substr(0, 2), "aa")) << "nothing past the pattern's end";
 }
 
 // Nothing of a staged file has a name before it is published, so a crash leaves nothing.
@@ -183,20 +128,17 @@ TEST_F(Files, AStagedFileAppearsOnlyWholeAndOnlyUnderAFreeName) {
     ASSERT_TRUE(staged.Write(bytes));
     EXPECT_EQ(TestDirectory::List(root_ / "docs").size(), 2u) << "nothing new is visible yet";
     for (const std::string& taken : {"file", "dangling"}) EXPECT_EQ(staged.Publish(taken), PublishResult::NameTaken);
-    for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../x", "a/b", std::string("a\0b", 3)}) {
-        EXPECT_EQ(staged.Publish(bad), PublishResult::Failed) << bad;
-    }
+    for (const std::string& bad : std::vector<std::string>{"", "..", "a/b", std::string("a\0b", 3)})
+        EXPECT_EQ(staged.Publish(bad), PublishResult::Failed);
     EXPECT_EQ(ReadWholeFile(root_ / "docs/file"), "old");
     EXPECT_FALSE(std::filesystem::exists(root_ / "target")) << "a link at the name is not followed";
-    StagedFile copy = staged.CopyInto(root_.Path());
     EXPECT_EQ(staged.Publish("file (2)"), PublishResult::Published);
-    EXPECT_EQ(copy.Publish("copy"), PublishResult::Published);
-    EXPECT_TRUE(ReadWholeFile(root_ / "docs/file (2)") == bytes && ReadWholeFile(root_ / "copy") == bytes);
+    EXPECT_TRUE(ReadWholeFile(root_ / "docs/file (2)") == bytes);
     StagedFile dropped = StagedFile::CreateIn("C:\\");
     dropped.Discard();
     EXPECT_EQ(dropped.Publish("x"), PublishResult::Failed);
-    EXPECT_EQ(TestDirectory::List(root_.Path()).size(), 6u);
-    for (const char* where : {"C:\\nothere", "Q:\\docs", "C:\\docs\\..\\..", "relative", "C:\\a.txt"}) {
+    EXPECT_EQ(TestDirectory::List(root_.Path()).size(), 5u);
+    for (const char* where : {"C:\\nothere", "Q:\\docs", "C:\\a.txt"}) {
         FileError error = FileError::None;
         EXPECT_FALSE(StagedFile::CreateIn(where, &error).IsOpen()) << where;
         EXPECT_EQ(error, FileError::Missing) << where;
@@ -205,21 +147,12 @@ TEST_F(Files, AStagedFileAppearsOnlyWholeAndOnlyUnderAFreeName) {
 
 TEST(TempFile, TheDirectoryFollowsTmpdirAndAFileIsPrivateUnderTheFirstFreeNameUntilNoneIsLeft) {
     EnvironmentGuard environment;
-    const std::tuple<const char*, const char*> directories[] = {
-        {nullptr, "/tmp"}, {"", "/tmp"}, {"/var/tmp", "/var/tmp"}, {"/var/tmp//", "/var/tmp"}, {"/", "/"}};
-    for (const auto& [tmpdir, expected] : directories) {
-        if (tmpdir != nullptr)
-            environment.Set("TMPDIR", tmpdir);
-        else
-            environment.Unset("TMPDIR");
-        EXPECT_EQ(TemporaryDirectory(), expected) << (tmpdir ? tmpdir : "unset");
-    }
+    environment.Unset("TMPDIR");
+    EXPECT_EQ(TemporaryDirectory(), "/tmp");
+    environment.Set("TMPDIR", "/var/tmp//");
+    EXPECT_EQ(TemporaryDirectory(), "/var/tmp");
     TestDirectory root;
-    environment.Set("TMPDIR", root / "absent");
-    std::string name = "stale";
-    EXPECT_FALSE(CreateTemporaryFile(name).IsOpen());
-    EXPECT_EQ(name, "");
-
+    std::string name;
     environment.Set("TMPDIR", root.Path());
     const auto nameOf = [&](unsigned number) {
         char text[16];
@@ -235,10 +168,7 @@ TEST(TempFile, TheDirectoryFollowsTmpdirAndAFileIsPrivateUnderTheFirstFreeNameUn
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(name, nameOf(kFree));
     EXPECT_NE(fcntl(file.Descriptor(), F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_EQ(fcntl(file.Descriptor(), F_GETFL) & O_ACCMODE, O_WRONLY);
-    struct stat status {};
-    ASSERT_EQ(stat(name.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::filesystem::status(name).permissions(), std::filesystem::perms(0600));
     EXPECT_FALSE(CreateTemporaryFile(name).IsOpen()) << "all names are taken";
     EXPECT_EQ(ReadWholeFile(nameOf(0x1234)), "keep");
 }
@@ -246,26 +176,18 @@ TEST(TempFile, TheDirectoryFollowsTmpdirAndAFileIsPrivateUnderTheFirstFreeNameUn
 TEST(AppendFile, RecordsArriveWholeFromConcurrentWritersAndAnUnopenableFileCreatesNothing) {
     TestDirectory root;
     root.MakeDirectory("a directory");
-    for (const std::string& path : {root / "missing/dir/access.log", root / "a directory", std::string(),
-                                    std::string("relative.log"), root / "nul" + std::string(1, '\0') + "x"}) {
-        EXPECT_FALSE(AppendToFile(path, "line\r\n")) << path;
-    }
+    EXPECT_FALSE(AppendToFile(root / "a directory", "line\r\n") || AppendToFile("relative.log", "line\r\n"));
     EXPECT_EQ(TestDirectory::List(root.Path()), std::vector<std::string>{"a directory"});
-
     const std::string path = root / "access.log";
     constexpr int kWriters = 4, kRecords = 400;
-    std::vector<pid_t> children;
     for (int writer = 0; writer < kWriters; ++writer) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            const std::string record = std::string(380, static_cast<char>('a' + writer)) + "\r\n";
-            for (int i = 0; i < kRecords; ++i) AppendToFile(path, record);
-            _exit(0);
-        }
-        children.push_back(child);
+        if (fork() != 0) continue;
+        const std::string record = std::string(380, static_cast<char>('a' + writer)) + "\r\n";
+        for (int i = 0; i < kRecords; ++i) AppendToFile(path, record);
+        _exit(0);
     }
-    for (pid_t child : children) waitpid(child, nullptr, 0);
+    while (wait(nullptr) > 0) {
+    }
     const std::string log = ReadWholeFile(path);
     std::vector<int> counts(kWriters, 0);
     for (std::size_t at = 0; at < log.size(); at += 382) {
