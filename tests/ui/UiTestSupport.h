@@ -42,11 +42,7 @@ protected:
     void SetUp() override {
         environment_.Set("XDG_CONFIG_HOME", home_.Path());
         SetDefaultSettings();
-        nextChoice.reset();
-        dialogs.clear();
-        opened.clear();
-        messages.clear();
-        waitCursors = 0;
+        nextChoice.reset(), dialogs.clear(), opened.clear(), messages.clear(), waitCursors = 0;
         previousMessages_ =
             platform::SetMessageBoxHandler([](std::string_view caption, std::string_view text, platform::MessageIcon) {
                 messages.push_back(std::string(caption) + ": " + std::string(text));
@@ -68,8 +64,8 @@ protected:
         platform::SetMessageBoxHandler(previousMessages_);
     }
 
-    // A setting by its options-file key: as the record holds it, and as the store does.
-    static std::pair<std::string, std::string> Setting(std::string_view key) {
+    // A setting by its options-file key, as "the record's value|the store's value".
+    static std::string Setting(std::string_view key) {
         for (const SettingRow& row : SettingRows()) {
             if (row.fileKey != key) continue;
             const bool number = row.type == SettingType::Integer;
@@ -78,12 +74,12 @@ protected:
             const platform::StoreKey key =
                 store.OpenKey(std::string(kStoreMainKey) + "\\" + std::string(row.storeSubkey));
             const auto stored = key ? key.Query(row.storeValueName) : std::nullopt;
-            return {number ? std::to_string(value.number) : std::string(value.text),
-                    !stored  ? "(none)"
+            return (number ? std::to_string(value.number) : std::string(value.text)) + "|" +
+                   (!stored  ? "(none)"
                     : number ? std::to_string(stored->number)
-                             : stored->text};
+                             : stored->text);
         }
-        return {"(no such setting)", ""};
+        return "(no such setting)";
     }
 
     // What the desktop was asked, and what the next file dialog answers (nothing: cancel).

@@ -48,16 +48,14 @@ void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
 bool SameFileContents(const std::string& a, const std::string& b) {
     std::ifstream first(a, std::ios::binary);
     std::ifstream second(b, std::ios::binary);
-    if (!first || !second) return false;
-    std::vector<char> x(1 << 20);
-    std::vector<char> y(1 << 20);
-    while (true) {
+    std::vector<char> x(1 << 20), y(1 << 20);
+    while (first.is_open() && second.is_open()) {
         first.read(x.data(), static_cast<std::streamsize>(x.size()));
         second.read(y.data(), static_cast<std::streamsize>(y.size()));
-        if (first.gcount() != second.gcount()) return false;
-        if (!std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) return false;
+        if (first.gcount() != second.gcount() || !std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) break;
         if (first.gcount() == 0) return true;
     }
+    return false;
 }
 
 std::vector<std::string> TreeOf(const std::string& directory) {
