@@ -45,15 +45,6 @@ protected:
 TEST_F(QtView, ClicksAndKeysReachThePagesOnce) {
     Settings().UploadOn = 1;  // so that every group is enabled
     QDialog* dialog = Open(0);
-    QTest::mouseClick(Control(dialog, general::kRootFileChoice), Qt::LeftButton);
-    EXPECT_TRUE(Control(dialog, general::kRootFileBox)->isEnabled()) << "the page enabled the root file";
-    EXPECT_FALSE(Control<QRadioButton>(dialog, general::kDriveIndex)->isChecked());
-    auto* port = Control<QLineEdit>(dialog, general::kPortBox);
-    port->clear();
-    QTest::keyClicks(port, "81x82");
-    QTest::mouseClick(dialog->findChild<QPushButton*>("sheet-apply"), Qt::LeftButton);
-    EXPECT_EQ(Settings().Port, 8182) << "the box keeps digits only";
-    EXPECT_EQ(Settings().RootOption, kRootFile);
     int clicked = 0;
     for (int page = 0; page < 6; ++page) {
         dialog->findChild<QTabWidget*>("sheet-tabs")->setCurrentIndex(page);
@@ -75,8 +66,7 @@ TEST_F(QtView, ClicksAndKeysReachThePagesOnce) {
         QTest::keyClick(address, Qt::Key_Return);
     }
     auto* list = Control<QListWidget>(dialog, network::kList);
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), "10.1.2");
+    EXPECT_EQ(list->count() == 1 ? list->item(0)->text() : "", "10.1.2");
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(waitCursors, 1) << "the name is looked up once";
     EXPECT_EQ(address->text(), "no-such-host.invalid") << "left in the box for correction";

@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/RegistryStore.h"
@@ -59,8 +58,7 @@ protected:
         server_.Attach(&window_, queue_.get());
     }
     void TearDown() override {
-        server_.StopListening();
-        platform::SetDesktopServices(previousServices_);
+        server_.StopListening(), platform::SetDesktopServices(previousServices_);
         platform::SetMessageBoxHandler(previousMessages_);
     }
 
@@ -68,16 +66,15 @@ protected:
     static std::string Setting(std::string_view key) {
         for (const SettingRow& row : SettingRows()) {
             if (row.fileKey != key) continue;
-            const bool number = row.type == SettingType::Integer;
             const FieldValue value = ReadField(row, Settings());
             const platform::UserStore store = platform::UserStore::Open();
             const platform::StoreKey key =
                 store.OpenKey(std::string(kStoreMainKey) + "\\" + std::string(row.storeSubkey));
             const auto stored = key ? key.Query(row.storeValueName) : std::nullopt;
-            return (number ? std::to_string(value.number) : std::string(value.text)) + "|" +
-                   (!stored  ? "(none)"
-                    : number ? std::to_string(stored->number)
-                             : stored->text);
+            const auto text = [&](auto number, auto text) {
+                return row.type == SettingType::Integer ? std::to_string(number) : std::string(text);
+            };
+            return text(value.number, value.text) + "|" + (stored ? text(stored->number, stored->text) : "(none)");
         }
         return "(no such setting)";
     }

@@ -1,14 +1,11 @@
 #pragma once
-// What the upload tests share: settings saved where the server and the upload program
-// look for them, multipart bodies, and large files.
+// What the upload and served tests share: saved settings, multipart bodies, large files.
 #include <string>
 #include <vector>
 
 #include "config/ServerSettings.h"
 #include "tests/support/Processes.h"
 
-// The upload program beside the server binary under test.
-std::string UploadProgramPath();
 // Saves `settings` through the store layer below `configHome` (an XDG_CONFIG_HOME).
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings);
 
