@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/RegistryStore.h"
@@ -42,11 +41,7 @@ protected:
     void SetUp() override {
         environment_.Set("XDG_CONFIG_HOME", home_.Path());
         SetDefaultSettings();
-        nextChoice.reset();
-        dialogs.clear();
-        opened.clear();
-        messages.clear();
-        waitCursors = 0;
+        nextChoice.reset(), dialogs.clear(), opened.clear(), messages.clear(), waitCursors = 0;
         previousMessages_ =
             platform::SetMessageBoxHandler([](std::string_view caption, std::string_view text, platform::MessageIcon) {
                 messages.push_back(std::string(caption) + ": " + std::string(text));
@@ -63,27 +58,25 @@ protected:
         server_.Attach(&window_, queue_.get());
     }
     void TearDown() override {
-        server_.StopListening();
-        platform::SetDesktopServices(previousServices_);
+        server_.StopListening(), platform::SetDesktopServices(previousServices_);
         platform::SetMessageBoxHandler(previousMessages_);
     }
 
-    // A setting by its options-file key: as the record holds it, and as the store does.
-    static std::pair<std::string, std::string> Setting(std::string_view key) {
+    // A setting by its options-file key, as "the record's value|the store's value".
+    static std::string Setting(std::string_view key) {
         for (const SettingRow& row : SettingRows()) {
             if (row.fileKey != key) continue;
-            const bool number = row.type == SettingType::Integer;
             const FieldValue value = ReadField(row, Settings());
             const platform::UserStore store = platform::UserStore::Open();
             const platform::StoreKey key =
                 store.OpenKey(std::string(kStoreMainKey) + "\\" + std::string(row.storeSubkey));
             const auto stored = key ? key.Query(row.storeValueName) : std::nullopt;
-            return {number ? std::to_string(value.number) : std::string(value.text),
-                    !stored  ? "(none)"
-                    : number ? std::to_string(stored->number)
-                             : stored->text};
+            const auto text = [&](auto number, auto text) {
+                return row.type == SettingType::Integer ? std::to_string(number) : std::string(text);
+            };
+            return text(value.number, value.text) + "|" + (stored ? text(stored->number, stored->text) : "(none)");
         }
-        return {"(no such setting)", ""};
+        return "(no such setting)";
     }
 
     // What the desktop was asked, and what the next file dialog answers (nothing: cancel).

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 #include "config/RegistryStore.h"
 #include "tests/support/Guards.h"
-
-std::string UploadProgramPath() {
-    return (std::filesystem::path(PELLORA_BINARY).parent_path() / "upload.exe").string();
-}
 
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings) {
     EnvironmentGuard environment;
@@ -46,18 +43,9 @@ void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
 }
 
 bool SameFileContents(const std::string& a, const std::string& b) {
-    std::ifstream first(a, std::ios::binary);
-    std::ifstream second(b, std::ios::binary);
-    if (!first || !second) return false;
-    std::vector<char> x(1 << 20);
-    std::vector<char> y(1 << 20);
-    while (true) {
-        first.read(x.data(), static_cast<std::streamsize>(x.size()));
-        second.read(y.data(), static_cast<std::streamsize>(y.size()));
-        if (first.gcount() != second.gcount()) return false;
-        if (!std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) return false;
-        if (first.gcount() == 0) return true;
-    }
+    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+    using Bytes = std::istreambuf_iterator<char>;
+    return first && second && std::equal(Bytes(first), Bytes(), Bytes(second), Bytes());
 }
 
 std::vector<std::string> TreeOf(const std::string& directory) {

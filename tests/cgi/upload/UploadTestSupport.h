@@ -1,14 +1,11 @@
 #pragma once
-// What the upload tests share: settings saved where the server and the upload program
-// look for them, multipart bodies, and large files.
+// What the upload and served tests share: saved settings, multipart bodies, large files.
 #include <string>
 #include <vector>
 
 #include "config/ServerSettings.h"
 #include "tests/support/Processes.h"
 
-// The upload program beside the server binary under test.
-std::string UploadProgramPath();
 // Saves `settings` through the store layer below `configHome` (an XDG_CONFIG_HOME).
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings);
 
@@ -21,9 +18,8 @@ FormPart FileField(const std::string& fileName, const std::string& data, const s
 // A body as browsers send it, closing boundary included.
 std::string MultipartBody(const std::vector<FormPart>& parts, const std::string& boundary = "----PelloraTestBoundary");
 
-// `size` bytes of a pattern that never repeats within a file, written in pieces.
+// `size` bytes that never repeat within a file, written in pieces; compared without holding either.
 void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
-// Compares two files piece by piece, without holding either.
 bool SameFileContents(const std::string& a, const std::string& b);
 // Every file below `directory`, relative to it (directories end in '/'), sorted.
 std::vector<std::string> TreeOf(const std::string& directory);
