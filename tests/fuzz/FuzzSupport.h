@@ -1,7 +1,6 @@
 #pragma once
-// What the fuzz targets share: a failed check aborts (libFuzzer keeps the input), an input
-// may be cut into the pieces a client sends one after another, and a directory of the
-// run's own holds drive C (c/) and the temporary files (tmp/).
+// Shared by the fuzz targets: a failed check aborts (libFuzzer keeps the input), an input may be cut
+// into the pieces a client sends one after another, and the run's directory holds drive C and TMPDIR.
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -10,11 +9,9 @@
 #include "platform/DriveTable.h"
 #include "tests/support/TestDirectory.h"
 
-[[noreturn]] inline void CheckFailed(const char* file, int line, const char* condition) {
-    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
-    std::abort();
-}
-#define FUZZ_CHECK(condition) ((condition) ? void() : CheckFailed(__FILE__, __LINE__, #condition))
+#define FUZZ_CHECK(condition) \
+    ((condition) ? void()     \
+                 : (std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition), std::abort()))
 
 // A line "=8<=" between pieces; an input without one is one piece.
 inline std::vector<std::string_view> SplitPieces(std::string_view data) {

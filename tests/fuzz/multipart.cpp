@@ -1,12 +1,9 @@
-// The upload program's multipart reader: the body comes apart the same way whole, in
-// the pieces the input is cut into, and byte by byte.
+// The upload program's multipart reader takes a body apart alike whole, in pieces and byte by byte.
 #include <string>
 #include <vector>
 
 #include "cgi/upload/MultipartReader.h"
 #include "tests/fuzz/FuzzSupport.h"
-
-namespace {
 
 // Every call in order, as text; parts never overlap, and data comes only inside one.
 class Recorder : public MultipartSink {
@@ -32,7 +29,7 @@ public:
     bool open = false;
 };
 
-std::string Read(const std::vector<std::string_view>& pieces) {
+static std::string Read(const std::vector<std::string_view>& pieces) {
     Recorder recorder;
     MultipartReader reader(recorder);
     for (const std::string_view piece : pieces) FUZZ_CHECK(reader.Feed(piece) == reader.Status());
@@ -41,8 +38,6 @@ std::string Read(const std::vector<std::string_view>& pieces) {
     // Data of a part that never ended counts too.
     return recorder.log + (recorder.open ? " open" : "") + " status " + std::to_string(static_cast<int>(status));
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::vector<std::string_view> pieces = SplitPieces(AsView(data, size));

@@ -1,5 +1,4 @@
-// The options-file reader: whatever it takes in, the record it leaves is written out
-// and read back to the same record.
+// Whatever the options-file reader takes in, the record it leaves is written and read back alike.
 #include "config/OptionsFile.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,6 +1,5 @@
-// Request reception: the pieces of the input arrive one after another on a real socket
-// pair and the server takes them as it takes a client's, admitting a POST's body by its
-// header part; the text helpers it builds on see every piece too.
+// Request reception: the input's pieces arrive in turn on a real socket pair and the server takes them as
+// a client's, admitting a POST's body by its header part; the text helpers it builds on see every piece.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,9 +13,7 @@
 #include "core/TextHelpers.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-namespace {
-
-void CheckHelpers(std::string_view bytes) {
+static void CheckHelpers(std::string_view bytes) {
     const std::string_view text = AsText(bytes);
     FUZZ_CHECK(text.size() <= bytes.size() && text.find('\0') == std::string_view::npos);
     UrlText url;
@@ -28,11 +25,8 @@ void CheckHelpers(std::string_view bytes) {
     FUZZ_CHECK(found ? value.View().find_first_of(" \r\n") == std::string_view::npos : value.Empty());
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    // A POST to a program that exists below the document root is admitted and its body
-    // stored; any other is answered from its header part.
+    // A POST to a program below the document root is admitted and its body stored; any other is answered.
     static const TestDirectory& home = Home([](const TestDirectory& home) {
         home.WriteFile("c/web/cgi-bin/x.sh", "#!/bin/sh\n");
         SetDefaultSettings();

@@ -1,6 +1,5 @@
-// The router's URL mapping and both access checks over a real drive: drive C is a
-// directory with a public, a private and a web part, and a file beside it that no URL
-// may reach. The first byte picks the settings, the rest follows "GET ".
+// The router's URL mapping and both access checks over a real drive C with a public, a private and a web
+// part, and a file beside it no URL may reach. The first byte picks the settings, the rest follows "GET ".
 #include <algorithm>
 #include <string>
 
@@ -10,24 +9,21 @@
 #include "request/Router.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-namespace {
-
-std::string Lower(std::string_view text) {
+static std::string Lower(std::string_view text) {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+    for (char& c : lower) c = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
     return lower;
 }
 
 // The drive letter in any case, the names exactly as this drive spells them.
-bool Inside(std::string_view path, std::string_view directory) {
+static bool Inside(std::string_view path, std::string_view directory) {
     const std::string spelt =
         Lower(path.substr(0, 2)) + std::string(path.substr(std::min<std::size_t>(2, path.size())));
     return spelt == directory || spelt.starts_with(std::string(directory) + "\\");
 }
 
 // Lexical normalizing ends in a fixed point with nothing left to climb with.
-void CheckNormalizing(std::string_view text) {
+static void CheckNormalizing(std::string_view text) {
     std::string once;
     if (NormalizeDrivePath(text, once) != DrivePathResult::Normalized) return;
     std::string twice;
@@ -42,7 +38,7 @@ void CheckNormalizing(std::string_view text) {
 
 // Selective and Restrictive over the same lists disagree on every path and address, and a
 // directory entry in another letter case is another directory on this drive, which does not exist.
-void CheckAccessLists(std::string_view text) {
+static void CheckAccessLists(std::string_view text) {
     ServerSettings settings;
     settings.DirList[0].Assign("c:\\pub");
     settings.DirList[1].Assign("C:\\web\\");
@@ -61,8 +57,6 @@ void CheckAccessLists(std::string_view text) {
     settings.DirList[1].Assign("c:\\Web");
     FUZZ_CHECK(CheckDirectoryAccess(settings, text) != 0);
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     static const TestDirectory& home = Home([](const TestDirectory& home) {

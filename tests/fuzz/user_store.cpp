@@ -1,6 +1,5 @@
-// The per-user store: a store its text reader took in is written out and read back to
-// the same tree, and settings read from it as the store on disk are saved and loaded
-// back unchanged.
+// A per-user store the text reader took in is written and read back to the same tree, and
+// settings loaded from it on disk are saved and loaded back unchanged.
 #include "config/OptionsFile.h"
 #include "config/RegistryStore.h"
 #include "platform/UserStoreText.h"

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# tools/package.sh makes the two Debian packages of a build: lintian finds no error in
-# them, they hold exactly the expected layout and no maintainer scripts, the headless
-# package needs no Qt library (its dependencies computed from its binaries, so its
-# program links none) and the desktop package needs Qt and the first.
-#   debian-packages.sh <build-dir> <source-dir>
+# tools/package.sh's two Debian packages: lintian-clean, exactly the expected layout, no maintainer
+# scripts; the headless one's computed dependencies hold no Qt, the desktop one needs Qt and it.
 set -euo pipefail
-source_dir=$2
-work=$(mktemp -d)
+source_dir=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL $*"; exit 1; }
 
@@ -18,9 +14,10 @@ lintian --fail-on error "$(deb pellora)" "$(deb pellora-desktop)" > "$work/linti
 for package in pellora pellora-desktop; do
   # Mode, path and link target of every file and link, as the .contents files list them; directories follow.
   dpkg-deb -c "$(deb $package)" | awk '$1 !~ /^d/ { $2 = $3 = $4 = $5 = ""; print }' | tr -s ' ' > "$work/$package.built"
-  # Beside the listed files, every help page and directory image of the sources.
-  { cat "$(dirname "$0")/$package.contents"; [ $package = pellora-desktop ] ||
-    for file in "$source_dir"/resources/{help,images}/*; do echo "-rw-r--r-- ./usr/share/pellora/${file#"$source_dir"/resources/}"; done; } |
+  # Beside the listed files, every help page and directory image of the sources, or every icon size.
+  { cat "$(dirname "$0")/$package.contents"; if [ $package = pellora ]; then for file in "$source_dir"/resources/{help,images}/*; do
+      echo "-rw-r--r-- ./usr/share/pellora/${file#"$source_dir"/resources/}"; done
+    else for size in 16 24 32 48 64 128 256; do echo "-rw-r--r-- ./usr/share/icons/hicolor/${size}x$size/apps/pellora.png"; done; fi; } |
     sort > "$work/$package.expected"
   diff "$work/$package.expected" <(sort "$work/$package.built") ||
     fail "$package does not hold the expected layout (< expected, > built)"
@@ -29,11 +26,9 @@ for package in pellora pellora-desktop; do
   dpkg-deb -e "$(deb $package)" "$work/control-$package"
   [ "$(ls "$work/control-$package" | tr '\n' ' ')" = "control md5sums " ] || fail "$package has $(ls "$work/control-$package")"
 done
-server_depends=$(dpkg-deb -f "$(deb pellora)" Depends)
-desktop_depends=$(dpkg-deb -f "$(deb pellora-desktop)" Depends)
-[[ "$server_depends" == *"libc6 (>="* && "$server_depends" == *"libstdc++6 (>="* ]] ||
-  fail "the headless package's dependencies were not computed from its binaries: $server_depends"
-[[ "${server_depends,,}" != *qt* ]] || fail "the headless package depends on Qt: $server_depends"
-[[ "$desktop_depends" == *"pellora (= $version)"* && "$desktop_depends" == *"libqt6widgets6 (>="* ]] ||
-  fail "pellora-desktop does not depend on pellora $version and Qt's widgets: $desktop_depends"
+server=$(dpkg-deb -f "$(deb pellora)" Depends) desktop=$(dpkg-deb -f "$(deb pellora-desktop)" Depends)
+[[ $server == *"libc6 (>="* && $server == *"libstdc++6 (>="* && ${server,,} != *qt* ]] ||
+  fail "the headless package's dependencies are not its binaries' or hold Qt: $server"
+[[ $desktop == *"pellora (= $version)"* && $desktop == *"libqt6widgets6 (>="* ]] ||
+  fail "pellora-desktop does not depend on pellora $version and Qt's widgets: $desktop"
 echo "PASS pellora and pellora-desktop built, lintian clean, laid out as expected, the headless one without Qt"
