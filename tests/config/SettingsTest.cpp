@@ -18,6 +18,13 @@
 
 namespace {
 
+ServerSettings RootFileRecord(std::int32_t option, const char* rootFile) {
+    ServerSettings settings;
+    settings.RootOption = option;
+    settings.RootFile.Assign(rootFile);
+    return settings;
+}
+
 // Every field away from its default and unlike any other, texts at the full length of
 // their field, then fields past `keep` back at their defaults.
 ServerSettings FullRecord(char fill = 'A', std::size_t keep = 99) {
@@ -159,7 +166,7 @@ TEST_F(Persisted, AFirstSaveWritesTheMarkerAndFiveSubkeysAFullRecordRoundTripsAn
 }
 
 TEST_F(Persisted, TheRootFileIsKeptOnlyForItsOptionAndHeadsAHistoryOfEightWithoutDuplicates) {
-    SaveSettingsToRegistry(ServerSettings{.RootOption = kRootDriveIndex, .RootFile = PathText("c:\\web\\index.htm")});
+    SaveSettingsToRegistry(RootFileRecord(kRootDriveIndex, "c:\\web\\index.htm"));
     ServerSettings loaded;
     LoadSettingsFromRegistry(loaded);
     EXPECT_EQ(loaded.RootFile.View(), "") << "kept only for its option";
@@ -177,7 +184,7 @@ TEST_F(Persisted, TheRootFileIsKeptOnlyForItsOptionAndHeadsAHistoryOfEightWithou
             platform::StoreKey global = main.CreateSubkey("Global");
             for (std::size_t i = 0; i < before.size(); ++i) global.SetString("RootPage" + std::to_string(i), before[i]);
         });
-        SaveGlobalSettings(ServerSettings{.RootOption = kRootFile, .RootFile = PathText(rootFile)});
+        SaveGlobalSettings(RootFileRecord(kRootFile, rootFile));
         EXPECT_EQ(ReadRootFileHistory(), after) << rootFile;
     }
 }

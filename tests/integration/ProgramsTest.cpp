@@ -336,23 +336,4 @@ TEST_F(Programs, ATemporaryDirectoryThatLetsTheServerDownGivesItsPageAndNothingL
     EXPECT_TRUE(server->WaitForDescriptors(descriptors, 5s)) << server->OpenDescriptors() << " > " << descriptors;
 }
 
-// A real CGI library reads what this gateway hands over.
-TEST_F(Programs, PerlCgiPmReadsQueriesFormsAndUploads) {
-    if (!Shell("perl -MCGI -e 1")) GTEST_SKIP() << "CGI.pm is not installed (Debian's libcgi-pm-perl)";
-    drive.WriteFile("web/cgi-bin/form.pl",
-                    "use strict;\nuse CGI;\nmy $q = CGI->new;\nprint $q->header('text/plain');\n"
-                    "print 'name=', scalar($q->param('name')), \"\\n\";\nmy $fh = $q->upload('file');\n"
-                    "if ($fh) { local $/; my $data = <$fh>; print 'file=', length($data), \"\\n\"; }\n");
-    StartServer();
-    EXPECT_EQ(Body("/cgi-bin/form.pl?name=a%20b"), "name=a b\n");
-    EXPECT_EQ(SplitResponse(Post("/cgi-bin/form.pl", "application/x-www-form-urlencoded", "name=posted")).body,
-              "name=posted\n");
-    const std::string body =
-        "--XyZ\r\nContent-Disposition: form-data; name=\"name\"\r\n\r\nmulti\r\n--XyZ\r\n"
-        "Content-Disposition: form-data; name=\"file\"; filename=\"a.bin\"\r\n\r\n" +
-        PatternBytes(5000, 9) + "\r\n--XyZ--\r\n";
-    EXPECT_EQ(SplitResponse(Post("/cgi-bin/form.pl", "multipart/form-data; boundary=XyZ", body)).body,
-              "name=multi\nfile=5000\n");
-}
-
 }  // namespace
