@@ -1,8 +1,5 @@
-// The real Qt Options sheet on the offscreen platform, driven as a person would: widgets
-// found by their names, clicked and typed into with QTest. The window itself is shown on
-// a real display by tests/desktop.
-#include <sys/stat.h>
-
+// The real Qt Options sheet offscreen, its widgets found by name and driven with QTest as a
+// person would; tests/desktop shows the window itself on a real display.
 #include <QTest>
 #include <QtWidgets>
 
@@ -10,7 +7,6 @@
 #include "platform/qt/QtSheetView.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/OptionsPageLayouts.h"
-#include "ui/OptionsSheet.h"
 
 namespace {
 
@@ -35,9 +31,6 @@ protected:
     static void ClickIndicator(QWidget* button) {
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
-
-    ServerControl control_{server_, window_};
-    OptionsSheet sheet_{control_, window_, drive_.Path()};
 };
 
 // A click on a selected radio button keeps it selected, in each group of the sheet;
@@ -76,8 +69,8 @@ TEST_F(QtView, ClicksAndKeysReachThePagesOnce) {
     EXPECT_EQ(platform::QtSheetView::OpenDialog(), nullptr);
 }
 
-// The desktop's own file dialog, typed into from inside its event loop; message boxes
-// are closed and kept, and a dialog still open afterwards is cancelled.
+// The desktop's own file dialog, typed into from inside its event loop (a bare name gets
+// the extension); message boxes are closed and kept, a dialog still open is cancelled.
 TEST_F(QtView, TheLogFileDialogTakesANewFileInAFolderThatExists) {
     platform::DesktopServices services = platform::SetDesktopServices({});
     services.chooseFile = previousServices_.chooseFile;
@@ -110,7 +103,7 @@ TEST_F(QtView, TheLogFileDialogTakesANewFileInAFolderThatExists) {
     };
     EXPECT_NE(browse("missing/new.log").find("missing"), std::string::npos) << "a folder that is not there is refused";
     EXPECT_EQ(Control<QLineEdit>(dialog, logging::kFileBox)->text(), "");
-    EXPECT_EQ(browse("new.log"), "");
+    EXPECT_EQ(browse("new"), "");
     EXPECT_EQ(Control<QLineEdit>(dialog, logging::kFileBox)->text(), "C:\\new.log");
 }
 
@@ -118,11 +111,8 @@ TEST_F(QtView, TheLogFileDialogTakesANewFileInAFolderThatExists) {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Qt wants a private runtime directory; the tests keep theirs in the build tree.
-    const std::string runtime = std::string(PELLORA_ARTIFACT_DIR) + "/qt-runtime";
-    mkdir(PELLORA_ARTIFACT_DIR, 0755);
-    mkdir(runtime.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
+    static const TestDirectory runtime;  // Qt wants a private runtime directory
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 0);
     ::testing::InitGoogleTest(&argc, argv);
     static const std::unique_ptr<platform::MessageQueue> queue = platform::MessageQueue::Create();
     static int qtArgc = 1;

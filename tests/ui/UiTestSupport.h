@@ -19,21 +19,16 @@
 #include "platform/Window.h"
 #include "tests/support/Guards.h"
 #include "tests/support/TestDirectory.h"
+#include "ui/OptionsSheet.h"
 
 // The window as a person would read it: the last title and status texts.
-class RecordingWindow : public platform::Window {
+class RecordingWindow : public platform::HeadlessWindow {
 public:
     void SetTitle(std::string_view text) override { title = text; }
-    bool HasStatusBar() const override { return true; }
     void SetStatusText(int part, std::string_view text) override { status[part] = text; }
-    void CreateContents(const platform::WindowContents& contents) override { picture = contents.picturePath; }
-    void EnableMenuItem(std::uint64_t id, bool enabled) override { menu[id] = enabled; }
-    [[nodiscard]] bool MenuItemEnabled(std::uint64_t id) const override { return menu.at(id); }
-    void ShowAbout(std::string_view text, std::string_view) override { about = text; }
 
-    std::string title, picture, about;
+    std::string title;
     std::map<int, std::string> status;
-    std::map<std::uint64_t, bool> menu;
 };
 
 class UiTest : public ::testing::Test {
@@ -41,18 +36,13 @@ protected:
     void SetUp() override {
         environment_.Set("XDG_CONFIG_HOME", home_.Path());
         SetDefaultSettings();
-        nextChoice.reset(), dialogs.clear(), opened.clear(), messages.clear(), waitCursors = 0;
+        nextChoice.reset(), opened.clear(), messages.clear(), waitCursors = 0;
         previousMessages_ =
             platform::SetMessageBoxHandler([](std::string_view caption, std::string_view text, platform::MessageIcon) {
                 messages.push_back(std::string(caption) + ": " + std::string(text));
             });
         previousServices_ = platform::SetDesktopServices(
-            {[](const platform::FileDialogRequest& request) {
-                 dialogs.push_back(std::string(request.title) + "|" + std::string(request.filters[0].name) + "|" +
-                                   std::string(request.filters[0].pattern) + "|" +
-                                   std::string(request.defaultExtension));
-                 return std::exchange(nextChoice, std::nullopt);
-             },
+            {[](const platform::FileDialogRequest&) { return std::exchange(nextChoice, std::nullopt); },
              [](std::string_view path) { return opened.emplace_back(path), true; },
              [](bool shown) { waitCursors += shown ? 1 : 0; }});
         server_.Attach(&window_, queue_.get());
@@ -81,7 +71,6 @@ protected:
 
     // What the desktop was asked, and what the next file dialog answers (nothing: cancel).
     inline static std::optional<std::string> nextChoice;
-    inline static std::vector<std::string> dialogs;  // title|first filter|its pattern|default extension
     inline static std::vector<std::string> opened;
     inline static std::vector<std::string> messages;  // caption: text
     inline static int waitCursors = 0;
@@ -95,4 +84,6 @@ protected:
     Server server_;
     platform::MessageBoxHandler previousMessages_ = nullptr;
     platform::DesktopServices previousServices_;
+    ServerControl control_{server_, window_};
+    OptionsSheet sheet_{control_, window_, drive_.Path()};  // the Options command's own, for the page tests
 };

@@ -4,11 +4,9 @@
 #include "platform/Socket.h"
 #include "tests/support/ServerProcess.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/DottedAddress.h"
 #include "ui/MainMenu.h"
 #include "ui/MainWindow.h"
 #include "ui/OptionsPageLayouts.h"
-#include "ui/OptionsSheet.h"
 
 namespace {
 
@@ -21,17 +19,6 @@ bool Listening(int port) {
 }
 std::string Both(const std::string& value) {
     return value + "|" + value;
-}
-
-TEST(DottedAddress, TakesTheClassicFormsOnly) {
-    // clang-format off
-    const std::pair<const char*, std::optional<std::uint32_t>> rows[] = {
-        {"192.168.1.2", 0xC0A80102}, {"192.168", 0xC00000A8}, {"10.65535", 0x0A00FFFF}, {"010.0.0.1", 0x08000001},
-        {"0x7f.1", 0x7F000001}, {"192.168.1.", 0xC0A80100}, {"10.0.0.300", {}}, {"255.255.255.255", {}},
-        {"0xffffffff", {}}, {"1.2.3.4.5", {}}, {"1..2", {}}, {"08", {}}, {"0x", {}}, {"1. 2", {}}, {"", {}},
-        {"99999999999999999999", {}}};
-    // clang-format on
-    for (const auto& [text, address] : rows) EXPECT_EQ(ParseDottedAddress(text), address) << text;
 }
 
 class Options : public UiTest {
@@ -52,69 +39,59 @@ protected:
         return items;
     }
     platform::PropertySheet& sheet() { return sheet_.Sheet(); }
-
-    ServerControl control_{server_, window_};
-    OptionsSheet sheet_{control_, window_, drive_.Path()};
 };
 
-TEST_F(Options, ChoicesEnableTheControlsTheyNeedAndNoOthers) {
+// Every choice enables the controls it needs and no others, and every edit enables Apply,
+// which records and saves it.
+TEST_F(Options, EveryEditEnablesItsControlsAndApplyWhichRecordsAndSavesIt) {
     using namespace directories;
-    // what, page, the control clicked, enabled after, disabled after
+    using namespace upload;
+    // what, page, control, text typed (none: a click), options-file key, its value after Apply, enabled, disabled
     // clang-format off
-    const std::tuple<const char*, int, int, std::vector<int>, std::vector<int>> rows[] = {
-        {"root file", 0, general::kRootFileChoice, {general::kRootFileBox, general::kFileLabel, general::kBrowse}, {}},
-        {"root error", 0, general::kRootErrorChoice, {},
+    const std::tuple<const char*, int, int, const char*, const char*, const char*, std::vector<int>, std::vector<int>>
+        rows[] = {
+        {"digits only in the port box", 0, general::kPortBox, "80a81", "Port", "8081", {}, {}},
+        {"a root file", 0, general::kRootFileChoice, nullptr, "RootOption", "1",
+         {general::kRootFileBox, general::kFileLabel, general::kBrowse}, {}},
+        {"a root error", 0, general::kRootErrorChoice, nullptr, "RootOption", "2", {},
          {general::kRootFileBox, general::kFileLabel, general::kBrowse}},
-        {"index else listing", 1, kIndexElseListing, {kFileBox, kFileLabel, kStyleGroup, kTableStyle}, {}},
-        {"a directory error", 1, kError, {}, {kFileBox, kFileLabel, kStyleGroup, kTableStyle, kPreStyle}},
-        {"some users", 2, network::kSelective, {network::kEntryBox, network::kList, network::kHint}, {network::kAdd}},
-        {"all users", 2, network::kAll, {}, {network::kEntryBox, network::kList, network::kHint, network::kAdd}},
-        {"all but some directories", 3, sharing::kRestrictive, {sharing::kEntryBox, sharing::kList}, {sharing::kAdd}},
-        {"uploads on", 5, upload::kEnable, {upload::kGroup, upload::kAllShared, upload::kIncludeLink},
-         {upload::kDirectoryBox}},
-        {"one upload directory", 5, upload::kOneDirectory, {upload::kDirectoryLabel, upload::kDirectoryBox}, {}},
-        {"uploads off", 5, upload::kEnable, {}, {upload::kGroup, upload::kOneDirectory, upload::kDirectoryBox}}};
+        {"the table style", 1, kTableStyle, nullptr, "UseTable", "1", {}, {}},
+        {"index else listing", 1, kIndexElseListing, nullptr, "DirOption", "1",
+         {kFileBox, kFileLabel, kStyleGroup, kTableStyle}, {}},
+        {"its file, trimmed", 1, kFileBox, " default.htm ", "DirFile", "default.htm", {}, {}},
+        {"index else error", 1, kIndexElseError, nullptr, "DirOption", "2", {}, {}},
+        {"a directory error drops the file", 1, kError, nullptr, "DirFile", "", {},
+         {kFileBox, kFileLabel, kStyleGroup, kTableStyle, kPreStyle}},
+        {"a listing", 1, kListing, nullptr, "DirOption", "0", {}, {}},
+        {"selected users", 2, network::kSelective, nullptr, "IpOption", "1",
+         {network::kEntryBox, network::kList, network::kHint}, {network::kAdd}},
+        {"all users", 2, network::kAll, nullptr, "IpOption", "0", {},
+         {network::kEntryBox, network::kList, network::kHint, network::kAdd}},
+        {"all but some directories", 3, sharing::kRestrictive, nullptr, "DirAccessOption", "2",
+         {sharing::kEntryBox, sharing::kList}, {sharing::kAdd}},
+        {"logging on", 4, logging::kEnable, nullptr, "LogOption", "1", {}, {}},
+        {"its file, trimmed", 4, logging::kFileBox, " c:\\l.log ", "LogFile", "c:\\l.log", {}, {}},
+        {"logging off drops the file", 4, logging::kEnable, nullptr, "LogFile", "", {}, {}},
+        {"uploads on", 5, kEnable, nullptr, "UploadOn", "1", {kGroup, kAllShared, kIncludeLink}, {kDirectoryBox}},
+        {"one upload directory", 5, kOneDirectory, nullptr, "UploadAccessType", "0",
+         {kDirectoryLabel, kDirectoryBox}, {}},
+        {"its name, trimmed", 5, kDirectoryBox, " c:\\in ", "UploadDir", "c:\\in", {}, {}},
+        {"no upload link", 5, kIncludeLink, nullptr, "IncludeUploadLink", "0", {}, {}},
+        {"uploads off forget the directory", 5, kEnable, nullptr, "UploadDir", "", {},
+         {kGroup, kOneDirectory, kDirectoryBox}}};
     // clang-format on
-    for (const auto& [what, page, click, enabled, disabled] : rows) {
-        Dialog& dialog = Open(page);
-        dialog.UserClicks(click);
-        for (const int id : enabled) EXPECT_TRUE(dialog.Enabled(id)) << what << ": " << id;
-        for (const int id : disabled) EXPECT_FALSE(dialog.Enabled(id)) << what << ": " << id;
-    }
-    EXPECT_EQ(Open(0).Limit(general::kPortBox) + Open(2).Limit(network::kEntryBox), 9u + 127u);
-}
-
-TEST_F(Options, EveryEditEnablesApplyWhichRecordsAndSavesIt) {
-    // what, page, control, text typed (none: a click), the setting's options-file key, its value after Apply
-    const std::tuple<const char*, int, int, const char*, const char*, const char*> rows[] = {
-        {"digits only in the port box", 0, general::kPortBox, "80a81", "Port", "8081"},
-        {"a root file", 0, general::kRootFileChoice, nullptr, "RootOption", "1"},
-        {"a root error", 0, general::kRootErrorChoice, nullptr, "RootOption", "2"},
-        {"the table style", 1, directories::kTableStyle, nullptr, "UseTable", "1"},
-        {"index else listing", 1, directories::kIndexElseListing, nullptr, "DirOption", "1"},
-        {"its file, trimmed", 1, directories::kFileBox, " default.htm ", "DirFile", "default.htm"},
-        {"index else error", 1, directories::kIndexElseError, nullptr, "DirOption", "2"},
-        {"a directory error drops the file", 1, directories::kError, nullptr, "DirFile", ""},
-        {"a listing", 1, directories::kListing, nullptr, "DirOption", "0"},
-        {"selected users", 2, network::kSelective, nullptr, "IpOption", "1"},
-        {"all but some directories", 3, sharing::kRestrictive, nullptr, "DirAccessOption", "2"},
-        {"logging on", 4, logging::kEnable, nullptr, "LogOption", "1"},
-        {"its file, trimmed", 4, logging::kFileBox, " c:\\l.log ", "LogFile", "c:\\l.log"},
-        {"logging off drops the file", 4, logging::kEnable, nullptr, "LogFile", ""},
-        {"uploads on", 5, upload::kEnable, nullptr, "UploadOn", "1"},
-        {"one upload directory", 5, upload::kOneDirectory, nullptr, "UploadAccessType", "0"},
-        {"its name, trimmed", 5, upload::kDirectoryBox, " c:\\in ", "UploadDir", "c:\\in"},
-        {"no upload link", 5, upload::kIncludeLink, nullptr, "IncludeUploadLink", "0"},
-        {"uploads off forget the directory", 5, upload::kEnable, nullptr, "UploadDir", ""}};
-    for (const auto& [what, page, control, typed, key, value] : rows) {
+    for (const auto& [what, page, control, typed, key, value, enabled, disabled] : rows) {
         Dialog& dialog = Open(page);
         typed != nullptr ? dialog.UserTypes(control, typed) : dialog.UserClicks(control);
+        for (const int id : enabled) EXPECT_TRUE(dialog.Enabled(id)) << what << ": " << id;
+        for (const int id : disabled) EXPECT_FALSE(dialog.Enabled(id)) << what << ": " << id;
         EXPECT_TRUE(sheet().ApplyEnabled()) << what;
         sheet().PressApply();
         EXPECT_FALSE(sheet().ApplyEnabled()) << what;
         EXPECT_EQ(Setting(key), Both(value)) << what;
     }
     EXPECT_EQ(Setting("UploadAccessType") + Setting("IncludeUploadLink"), "1|11|1") << "uploads off reset them";
+    EXPECT_EQ(Open(0).Limit(general::kPortBox) + Open(2).Limit(network::kEntryBox), 9u + 127u);
 }
 
 TEST_F(Options, ApplyOkCancelBrowseAndHistoryActAsTheirButtonsSay) {
@@ -122,7 +99,6 @@ TEST_F(Options, ApplyOkCancelBrowseAndHistoryActAsTheirButtonsSay) {
     Settings().RootFile.Assign("c:\\old\\start.htm");
     SaveGlobalSettings();
     Dialog& general = Open(0);
-    EXPECT_EQ(sheet().Page(1), nullptr) << "pages are built when first shown";
     nextChoice = drive_ / "web/index.htm";
     general.UserClicks(general::kRootFileChoice);
     general.UserClicks(general::kBrowse);
@@ -137,36 +113,27 @@ TEST_F(Options, ApplyOkCancelBrowseAndHistoryActAsTheirButtonsSay) {
     sheet().PressCancel();
     EXPECT_EQ(Setting("CgiDir") + " " + Setting("DirOption"), "bin|bin 0|(none)") << "an unseen page saves nothing";
 
-    Dialog& logging = Open(4);
-    sheet_.Open();  // a second Options command brings the open sheet forward
-    EXPECT_EQ(sheet().ActivePage(), 4);
-    logging.UserClicks(logging::kEnable);
-    nextChoice = drive_ / "logs/access";
-    logging.UserClicks(logging::kBrowse);
-    EXPECT_EQ(logging.Text(logging::kFileBox), "C:\\logs\\access.log");
-    EXPECT_EQ(dialogs, (std::vector<std::string>{"Select a file|HTML File (*.htm, *.html)|*.htm; *.html|",
-                                                 "Select a log file|Log File (*.log)|*.log|log"}));
+    // The log file's own dialog is the Qt view test's.
+    Open(4).UserClicks(logging::kEnable);
     sheet().PressOk();
-    EXPECT_EQ(Setting("LogFile"), Both("C:\\logs\\access.log")) << "OK saves the shown pages";
+    EXPECT_EQ(Setting("LogOption"), Both("1")) << "OK saves the shown pages";
     sheet_.Open();
     EXPECT_TRUE(sheet().ActivePage() == 4 && sheet().Page(0) == nullptr) << "reopened afresh where it was";
 }
 
 TEST_F(Options, TheAccessPagesTakeEightAddressesThatResolveAndDirectoriesThatExist) {
     drive_.MakeDirectory("Data/sub");
-    drive_.WriteFile("notes.txt", "x");
     Dialog& sharing = Open(3);
     sharing.UserClicks(sharing::kSelective);
     for (const std::string& entry : {std::string("c:"), std::string("c:\\Data\\"), std::string("C:\\Data"),
-                                     drive_ / "Data/sub", std::string("c:\\notes.txt"), std::string("q:\\")}) {
+                                     drive_ / "Data/sub", std::string("q:\\")}) {
         Add(sharing, sharing::kEntryBox, sharing::kAdd, entry);
     }
     EXPECT_EQ(Items(sharing, sharing::kList), (std::vector<std::string>{"c:\\", "c:\\Data", "C:\\Data\\sub"}))
         << "letter case aside, C:\\Data is already listed; a host path comes in drive form";
-    EXPECT_EQ(messages, std::vector<std::string>(2, "Error: This is not a valid directory path."));
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: This is not a valid directory path."});
     sheet().PressOk();
     EXPECT_EQ(Setting("Dir2"), Both("C:\\Data\\sub"));
-    EXPECT_EQ(window_.status.count(1), 0u) << "the Sharing page leaves the status bar alone";
     for (int i = 0; i < 6; ++i)
         Add(Open(3), sharing::kEntryBox, sharing::kAdd, drive_.MakeDirectory(std::to_string(i)));
     EXPECT_EQ(messages.back(), "Error: You can only define at most 8 directory pathes.");
@@ -184,22 +151,15 @@ TEST_F(Options, TheAccessPagesTakeEightAddressesThatResolveAndDirectoriesThatExi
     page.UserSelects(network::kList, 0);
     page.UserClicks(network::kRemove);
     EXPECT_FALSE(page.Enabled(network::kAdd)) << "Add waits for a text";
-    for (const char* entry : {"192.168.1.", "10", "localhost"}) Add(page, network::kEntryBox, network::kAdd, entry);
-    EXPECT_EQ(waitCursors, 1) << "only the host name was looked up";
-    for (const char* entry : {"10.0.0.300", "no-such-host.invalid", "000000000000000000001"}) {
+    // The name lookups and the text kept for correction are the Qt view test's.
+    for (const char* entry : {"192.168.1.", "10", "localhost", "10.0.0.300", "10.1"}) {
         Add(page, network::kEntryBox, network::kAdd, entry);
     }
-    EXPECT_EQ(Items(page, network::kList), (std::vector<std::string>{"10", "127.0.0.1", "192.168.1"}));
-    EXPECT_EQ(messages, std::vector<std::string>(3,
-                                                 "Error: Incorrect IP address.\r\nPlease use the format "
-                                                 "123.123.123.123\r\nor enter a valid host name."));
-    EXPECT_EQ(page.Text(network::kEntryBox), "000000000000000000001") << "the text stays for correction";
-    sheet().PressApply();
-    EXPECT_EQ(Setting("Ip1") + " " + Setting("Ip3") + " " + window_.status[1],
-              "127.0.0.1|127.0.0.1 |(none) Users restricted");
-    Add(page, network::kEntryBox, network::kAdd, "10.1");
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: Incorrect IP address.\r\nPlease use the format "
+                                                 "123.123.123.123\r\nor enter a valid host name."});
     sheet().PressOk();
-    EXPECT_EQ(Setting("Ip1"), Both("10.1")) << "the list is kept sorted";
+    EXPECT_EQ(Setting("Ip1") + " " + Setting("Ip2") + " " + Setting("Ip4"), "10.1|10.1 127.0.0.1|127.0.0.1 |(none)")
+        << "the list is kept sorted";
 }
 
 class Window : public UiTest {
@@ -213,30 +173,23 @@ protected:
     // Title, status bar, and which of Start Server and Stop Server the menu offers.
     std::string Shown() {
         return window_.title + " " + window_.status[0] + ", " + window_.status[1] + ": " +
-               (window_.menu.at(kCommandStartServer) ? "start" : "") +
-               (window_.menu.at(kCommandStopServer) ? "stop" : "");
+               (window_.MenuItemEnabled(kCommandStartServer) ? "start" : "") +
+               (window_.MenuItemEnabled(kCommandStopServer) ? "stop" : "");
     }
 
     std::unique_ptr<MainWindow> logic_;
 };
 
 TEST_F(Window, CommandsKeepListenerMenuAndTitleInStepAndOpenTheirDialogsAndDocuments) {
-    const int taken = FreePort();
-    platform::Socket holder = platform::Socket::CreateStream();  // another program on the port
-    ASSERT_TRUE(holder.Bind(taken) && holder.Listen(1));
+    // The server that cannot listen at the start is the served tests' (StartupTest).
+    const int first = FreePort();
     logic_ =
-        std::make_unique<MainWindow>(server_, *queue_, window_, WriteOptions(taken, kAccessSelective), drive_.Path());
+        std::make_unique<MainWindow>(server_, *queue_, window_, WriteOptions(first, kAccessSelective), drive_.Path());
     logic_->OnCreate();
-    EXPECT_EQ(window_.picture, drive_ / "images/window.gif");
-    EXPECT_EQ(Shown(), "Pellora - [Off-Line] Server Off-Line, Users restricted: start");
-    EXPECT_EQ(messages.size(), 1u);
-    holder.Close();
-    Command(kCommandStartServer);
-    EXPECT_TRUE(Listening(taken)) << "the port came free and Start took it";
-    EXPECT_EQ(Shown(), "Pellora [Port:" + std::to_string(taken) + "] Listening on Port: [" + std::to_string(taken) +
+    EXPECT_EQ(Shown(), "Pellora [Port:" + std::to_string(first) + "] Listening on Port: [" + std::to_string(first) +
                            "], Users restricted: stop");
     Command(kCommandStopServer);
-    EXPECT_FALSE(Listening(taken));
+    EXPECT_FALSE(Listening(first));
     EXPECT_EQ(Shown(), "Pellora - [Off-Line] Server Off-Line, Users restricted: start");
     const int stopped = FreePort();
     nextChoice = WriteOptions(stopped, kAccessSelective);
@@ -252,8 +205,6 @@ TEST_F(Window, CommandsKeepListenerMenuAndTitleInStepAndOpenTheirDialogsAndDocum
 
     nextChoice = home_ / "mine";
     Command(kCommandSaveOptionsAs);
-    EXPECT_EQ(dialogs.front() + dialogs.back(),
-              "Load Options|Options file (*.opt)|*.opt|optSave Options|Options File (*.opt)|*.opt|opt");
     EXPECT_NE(ReadWholeFile(home_ / "mine.opt").find("\nPort:" + std::to_string(running)), std::string::npos);
     const auto help = [&] {
         Command(kCommandReadme);
@@ -261,7 +212,7 @@ TEST_F(Window, CommandsKeepListenerMenuAndTitleInStepAndOpenTheirDialogsAndDocum
         Command(kCommandHelpTopics);
     };
     help();
-    EXPECT_EQ(messages.at(3), "Pellora Error: Could not find the help page " + (drive_ / "help/index.html"));
+    EXPECT_EQ(messages.at(2), "Pellora Error: Could not find the help page " + (drive_ / "help/index.html"));
     for (const char* name : {"readme.txt", "help/window.html", "help/index.html"}) drive_.WriteFile(name, "x");
     help();
     EXPECT_EQ(opened, (std::vector<std::string>{drive_ / "readme.txt", drive_ / "help/window.html",
@@ -270,8 +221,6 @@ TEST_F(Window, CommandsKeepListenerMenuAndTitleInStepAndOpenTheirDialogsAndDocum
     logic_->Options().Sheet().Activate(3);
     Command(kCommandOptions);
     EXPECT_EQ(logic_->Options().Sheet().ActivePage(), 3) << "the open sheet is brought forward, not rebuilt";
-    Command(kCommandAbout);
-    EXPECT_EQ(window_.about, "About Pellora");
     Command(kCommandExit);
     EXPECT_FALSE(Listening(running) || logic_->Options().Sheet().IsOpen());
     Message message;

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 
 #include "config/RegistryStore.h"
 #include "tests/support/Guards.h"
+#include "tests/support/TestDirectory.h"
 
 void SaveSettingsIn(const std::string& configHome, const ServerSettings& settings) {
     EnvironmentGuard environment;
@@ -32,20 +31,11 @@ std::string MultipartBody(const std::vector<FormPart>& parts, const std::string&
 }
 
 void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::mt19937_64 generator(seed);
-    std::vector<std::uint64_t> piece(1 << 17);  // 1 MiB
-    for (std::size_t written = 0; written < size; written += piece.size() * sizeof(std::uint64_t)) {
-        for (std::uint64_t& word : piece) word = generator();
-        const std::size_t count = std::min(size - written, piece.size() * sizeof(std::uint64_t));
-        out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(count));
-    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << PatternBytes(size, seed);
 }
 
 bool SameFileContents(const std::string& a, const std::string& b) {
-    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
-    using Bytes = std::istreambuf_iterator<char>;
-    return first && second && std::equal(Bytes(first), Bytes(), Bytes(second), Bytes());
+    return std::filesystem::exists(a) && std::filesystem::exists(b) && ReadWholeFile(a) == ReadWholeFile(b);
 }
 
 std::vector<std::string> TreeOf(const std::string& directory) {

@@ -18,7 +18,7 @@ FormPart FileField(const std::string& fileName, const std::string& data, const s
 // A body as browsers send it, closing boundary included.
 std::string MultipartBody(const std::vector<FormPart>& parts, const std::string& boundary = "----PelloraTestBoundary");
 
-// `size` bytes that never repeat within a file, written in pieces; compared without holding either.
+// A file of `size` pseudo-random bytes, the same for the same seed.
 void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
 bool SameFileContents(const std::string& a, const std::string& b);
 // Every file below `directory`, relative to it (directories end in '/'), sorted.
