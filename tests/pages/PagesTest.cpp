@@ -44,7 +44,9 @@ protected:
                        const std::vector<IndexedDrive>& drives = {}) {
         platform::FileHandle file = platform::CreateFileForWrite(work_ / "page.html");
         if (pattern.empty()) WriteDriveIndexPage(file, useTable, "box<1>", drives);
-        if (!pattern.empty()) EXPECT_EQ(WriteDirectoryListingAt(file, pattern, useTable, kNow), result) << pattern;
+        if (!pattern.empty()) {
+            EXPECT_EQ(WriteDirectoryListingAt(file, pattern, useTable, kNow), result) << pattern;
+        }
         file.Close();
         return ReadWholeFile(work_ / "page.html");
     }

@@ -116,7 +116,7 @@ TEST_F(Files, AStagedFileAppearsOnlyWholeAndOnlyUnderAFreeName) {
     StagedFile staged = StagedFile::CreateIn("C:\\docs");
     ASSERT_TRUE(staged.Write(bytes));
     EXPECT_EQ(TestDirectory::List(root_ / "docs").size(), 2u) << "nothing new is visible yet";
-    for (const std::string& taken : {"file", "dangling"}) EXPECT_EQ(staged.Publish(taken), PublishResult::NameTaken);
+    for (const char* taken : {"file", "dangling"}) EXPECT_EQ(staged.Publish(taken), PublishResult::NameTaken);
     for (const std::string& bad : std::vector<std::string>{"", "..", "a/b", std::string("a\0b", 3)})
         EXPECT_EQ(staged.Publish(bad), PublishResult::Failed);
     EXPECT_EQ(ReadWholeFile(root_ / "docs/file"), "old");

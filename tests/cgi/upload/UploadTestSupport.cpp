@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "config/RegistryStore.h"
 #include "tests/support/Guards.h"
@@ -28,14 +27,6 @@ std::string MultipartBody(const std::vector<FormPart>& parts, const std::string&
     std::string body;
     for (const FormPart& part : parts) body += "--" + boundary + "\r\n" + part.headers + "\r\n" + part.data + "\r\n";
     return body + "--" + boundary + "--\r\n";
-}
-
-void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << PatternBytes(size, seed);
-}
-
-bool SameFileContents(const std::string& a, const std::string& b) {
-    return std::filesystem::exists(a) && std::filesystem::exists(b) && ReadWholeFile(a) == ReadWholeFile(b);
 }
 
 std::vector<std::string> TreeOf(const std::string& directory) {

@@ -1,5 +1,5 @@
 #pragma once
-// What the upload and served tests share: saved settings, multipart bodies, large files.
+// What the upload and served tests share: saved settings, multipart bodies, file trees.
 #include <string>
 #include <vector>
 
@@ -18,8 +18,5 @@ FormPart FileField(const std::string& fileName, const std::string& data, const s
 // A body as browsers send it, closing boundary included.
 std::string MultipartBody(const std::vector<FormPart>& parts, const std::string& boundary = "----PelloraTestBoundary");
 
-// A file of `size` pseudo-random bytes, the same for the same seed.
-void WriteLargeFile(const std::string& path, std::size_t size, unsigned seed);
-bool SameFileContents(const std::string& a, const std::string& b);
 // Every file below `directory`, relative to it (directories end in '/'), sorted.
 std::vector<std::string> TreeOf(const std::string& directory);
