@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Puts Pellora into the desktop's menu for this user: a desktop entry that starts
-# build/pellora (built first if missing) and its icon, under ~/.local/share (or
-# $XDG_DATA_HOME). Run it again after moving the checkout.
+# build/pellora (built first if missing, unless PELLORA_NO_BUILD is set) and its icon,
+# under ~/.local/share (or $XDG_DATA_HOME). Run it again after moving the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-[ -x build/pellora ] || PELLORA_TARGET=pellora bash tools/build.sh build
+[ -x build/pellora ] || [ -n "${PELLORA_NO_BUILD:-}" ] || PELLORA_TARGET=pellora bash tools/build.sh build
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 mkdir -p "$data/applications" "$data/icons/hicolor/64x64/apps"
 cp resources/window/pellora.png "$data/icons/hicolor/64x64/apps/pellora.png"
