@@ -22,7 +22,6 @@ pid_t StartChild(const ChildSetup& setup);
 struct ProgramRun {
     int exitStatus = -1;  // -1 when it did not exit normally
     std::string output;
-    long maxResidentKilobytes = 0;
 };
 // Runs `argv` with exactly `environment`, standard input from `inputFile`, and waits.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,

@@ -1,8 +1,5 @@
 #include "tests/support/TestDirectory.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
