@@ -313,14 +313,14 @@ TEST_F(Serving, RangesReachPastFourGibibytesAndCurlResumesACutDownload) {
     drive.WriteFile("big.bin", whole);
     StartServer();
     const ReplyParts end = SplitResponse(Ranged("/c/large.bin", "bytes=-7"));
-    EXPECT_EQ(end.body, "the end");
+    EXPECT_TRUE(end.body == "the end") << end.body.size() << " bytes";  // never print gigabytes
     EXPECT_NE(end.head.find("\r\nContent-Range: bytes " + std::to_string(size - 7) + "-" + std::to_string(size - 1) +
                             "/" + std::to_string(size) + "\r\n"),
               std::string::npos)
         << end.head;
     const std::string first = std::to_string((3LL << 30) - 3);
-    EXPECT_EQ(SplitResponse(Ranged("/c/large.bin", "bytes=" + first + "-" + std::to_string((3LL << 30) + 2))).body,
-              "middle");
+    EXPECT_TRUE(SplitResponse(Ranged("/c/large.bin", "bytes=" + first + "-" + std::to_string((3LL << 30) + 2))).body ==
+                "middle");
     TestDirectory client;
     const std::string target = client.WriteFile("big.bin", whole.substr(0, whole.size() / 2));
     const ProgramRun run = RunProgram({"/usr/bin/curl", "-s", "-S", "--http1.0", "--noproxy", "*", "-C", "-", "-o",
