@@ -63,8 +63,7 @@ protected:
                "\nREQUEST_METHOD=" + method + "\n" + rest;
     }
     std::string Post(const std::string& url, const std::string& contentType, const std::string& body) const {
-        return Request("POST " + url + " HTTP/1.0\r\nContent-Type: " + contentType +
-                       "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return Request(PostRequest(url, contentType, body));
     }
     std::string Upload(const std::string& destination, const std::string& name, const std::string& bytes) const {
         return SplitResponse(Post("/@upload.exe", "multipart/form-data; boundary=----PelloraTestBoundary",

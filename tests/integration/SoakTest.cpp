@@ -37,11 +37,6 @@ struct Snapshot {
     long residentKilobytes = 0;
 };
 
-std::string Post(const std::string& url, const std::string& type, const std::string& body) {
-    return "POST " + url + " HTTP/1.0\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
-}
-
 class Soak : public ServerFixture {
 protected:
     void SetUp() override {
@@ -75,7 +70,7 @@ protected:
         kinds.push_back({4, "GET /index.htm HTTP/1.0\r\nHost: soak\r\n\r\n"});
         kinds.push_back({3, "PUT /c/files/1.bin HTTP/1.0\r\n\r\n"});
         kinds.push_back({3, "GET /c/" + std::string(300, 'x') + " HTTP/1.0\r\n\r\n"});
-        kinds.push_back({3, Post("/cgi-bin/echo.sh?x", "text/plain", PatternBytes(20000, 3))});
+        kinds.push_back({3, PostRequest("/cgi-bin/echo.sh?x", "text/plain", PatternBytes(20000, 3))});
         kinds.push_back({1, ""});  // an upload, each to a name of its own
         // Listings show modification times: old fixed ones keep every listing the same.
         const utimbuf old{1577836800, 1577836800};
@@ -85,9 +80,9 @@ protected:
     }
 
     static std::string Upload(int id) {
-        return Post("/@upload.exe", "multipart/form-data",
-                    MultipartBody({TextField("dest", "c:\\up\\" + std::to_string(id) + ".bin"),
-                                   FileField("x.bin", PatternBytes(id % 70000, id))}));
+        return PostRequest("/@upload.exe", "multipart/form-data",
+                           MultipartBody({TextField("dest", "c:\\up\\" + std::to_string(id) + ".bin"),
+                                          FileField("x.bin", PatternBytes(id % 70000, id))}));
     }
     // An answer is like the first of its kind, the date line aside; an upload stores its file.
     bool Right(const std::string& answer, int id, std::size_t kind) const {

@@ -39,6 +39,12 @@ protected:
     std::unique_ptr<ServerProcess> server;
 };
 
+// A POST of `body` with its type and length.
+inline std::string PostRequest(const std::string& url, const std::string& type, const std::string& body) {
+    return "POST " + url + " HTTP/1.0\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
 // The exact bytes of an error page.
 inline std::string ErrorPageBytes(std::string_view status, std::string_view message) {
     return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: text/html\r\n\r\n<body><h1>HTTP/1.0 " +
